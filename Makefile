@@ -5,7 +5,7 @@ run:
 	@scripts/deps.sh native
 	cmake --preset release
 	cmake --build --preset release
-	./build/release/examples/kvo-params-demo examples/sample-block.txt
+	./build/release/examples/kvo-params-demo examples/sample-block.csv
 
 test:
 	@scripts/deps.sh all

@@ -57,6 +57,13 @@ struct alignas(8) OleVariant {
 };
 static_assert(sizeof(OleVariant) == 16);
 
+// Failure codes the functions below return (the system's HRESULT values).
+inline constexpr int32_t kOleTypeMismatch = int32_t(0x80020005);  // DISP_E_TYPEMISMATCH
+inline constexpr int32_t kOleBadVarType = int32_t(0x80020008);    // DISP_E_BADVARTYPE
+inline constexpr int32_t kOleOverflow = int32_t(0x8002000A);      // DISP_E_OVERFLOW
+inline constexpr int32_t kOleOutOfMemory = int32_t(0x8007000E);   // E_OUTOFMEMORY
+inline constexpr int32_t kOleInvalidArg = int32_t(0x80070057);    // E_INVALIDARG
+
 // A new BSTR holding `length` characters copied from `chars` (which may be null to leave them zero).
 // Returns null when memory is short.
 Bstr BstrAlloc(const char16_t* chars, uint32_t length);

@@ -3,8 +3,12 @@
 
 namespace kvo::platform {
 
-int32_t AtomicIncrement(int32_t* value) { return __atomic_add_fetch(value, 1, __ATOMIC_SEQ_CST); }
+int32_t AtomicIncrement(int32_t* value) {
+  return __atomic_add_fetch(value, 1, __ATOMIC_SEQ_CST);
+}
 
-int32_t AtomicDecrement(int32_t* value) { return __atomic_sub_fetch(value, 1, __ATOMIC_SEQ_CST); }
+int32_t AtomicDecrement(int32_t* value) {
+  return __atomic_sub_fetch(value, 1, __ATOMIC_SEQ_CST);
+}
 
 }  // namespace kvo::platform

@@ -27,14 +27,30 @@ void InitMutex(void* storage, int type) {
 
 }  // namespace
 
-RecursiveLock::RecursiveLock() { InitMutex(storage_, PTHREAD_MUTEX_RECURSIVE); }
-RecursiveLock::~RecursiveLock() { pthread_mutex_destroy(Mutex(storage_)); }
-void RecursiveLock::lock() { pthread_mutex_lock(Mutex(storage_)); }
-void RecursiveLock::unlock() { pthread_mutex_unlock(Mutex(storage_)); }
+RecursiveLock::RecursiveLock() {
+  InitMutex(storage_, PTHREAD_MUTEX_RECURSIVE);
+}
+RecursiveLock::~RecursiveLock() {
+  pthread_mutex_destroy(Mutex(storage_));
+}
+void RecursiveLock::lock() {
+  pthread_mutex_lock(Mutex(storage_));
+}
+void RecursiveLock::unlock() {
+  pthread_mutex_unlock(Mutex(storage_));
+}
 
-Lock::Lock() { InitMutex(storage_, PTHREAD_MUTEX_NORMAL); }
-Lock::~Lock() { pthread_mutex_destroy(Mutex(storage_)); }
-void Lock::lock() { pthread_mutex_lock(Mutex(storage_)); }
-void Lock::unlock() { pthread_mutex_unlock(Mutex(storage_)); }
+Lock::Lock() {
+  InitMutex(storage_, PTHREAD_MUTEX_NORMAL);
+}
+Lock::~Lock() {
+  pthread_mutex_destroy(Mutex(storage_));
+}
+void Lock::lock() {
+  pthread_mutex_lock(Mutex(storage_));
+}
+void Lock::unlock() {
+  pthread_mutex_unlock(Mutex(storage_));
+}
 
 }  // namespace kvo::platform

@@ -27,7 +27,8 @@ std::string MappedFile(const void* address) {
     if (std::sscanf(line, "%llx-%llx %*s %*s %*s %*s %n", &begin, &end, &path_offset) < 2) continue;
     if (target < begin || target >= end || path_offset == 0 || line[path_offset] != '/') continue;
     std::string path(line + path_offset);
-    while (!path.empty() && (path.back() == '\n')) path.pop_back();
+    while (!path.empty() && (path.back() == '\n'))
+      path.pop_back();
     constexpr std::string_view kDeleted = " (deleted)";
     if (path.size() > kDeleted.size() && path.ends_with(kDeleted)) path.resize(path.size() - kDeleted.size());
     return path;
@@ -81,7 +82,8 @@ ModuleHandle FindLoadedModule(const char* name) {
     // The dynamic linker matches a bare name only against sonames; Windows matches it against file names.
     BaseNameSearch search{name, {}};
     try {
-      if (dl_iterate_phdr(&MatchBaseName, &search) != 0) handle = dlopen(search.path.c_str(), RTLD_LAZY | RTLD_NOLOAD);
+      if (dl_iterate_phdr(&MatchBaseName, &search) != 0)
+        handle = dlopen(search.path.c_str(), RTLD_LAZY | RTLD_NOLOAD);
     } catch (...) {
       return nullptr;
     }
@@ -99,7 +101,11 @@ ModuleHandle LoadModule(const char* path, std::string* error) {
   void* handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr && error != nullptr) {
     const char* reason = dlerror();
-    *error = reason != nullptr ? reason : "cannot load module";
+    try {
+      *error = reason != nullptr ? reason : "cannot load module";
+    } catch (...) {
+      error->clear();
+    }
   }
   return handle;
 }

@@ -54,27 +54,75 @@ struct IntegerRange {
 
 bool IntegerRangeOf(uint16_t vt, IntegerRange* range) {
   switch (vt) {
-    case kVtI1: *range = {INT8_MIN, INT8_MAX}; return true;
-    case kVtUi1: *range = {0, UINT8_MAX}; return true;
-    case kVtI2: *range = {INT16_MIN, INT16_MAX}; return true;
-    case kVtUi2: *range = {0, UINT16_MAX}; return true;
-    case kVtI4: *range = {INT32_MIN, INT32_MAX}; return true;
-    case kVtUi4: *range = {0, UINT32_MAX}; return true;
-    case kVtI8: *range = {INT64_MIN, INT64_MAX}; return true;
-    default: return false;
+    case kVtI1:
+      *range = {INT8_MIN, INT8_MAX};
+      return true;
+    case kVtUi1:
+      *range = {0, UINT8_MAX};
+      return true;
+    case kVtI2:
+      *range = {INT16_MIN, INT16_MAX};
+      return true;
+    case kVtUi2:
+      *range = {0, UINT16_MAX};
+      return true;
+    case kVtI4:
+      *range = {INT32_MIN, INT32_MAX};
+      return true;
+    case kVtUi4:
+      *range = {0, UINT32_MAX};
+      return true;
+    case kVtI8:
+      *range = {INT64_MIN, INT64_MAX};
+      return true;
+    default:
+      return false;
   }
 }
 
 void StoreInteger(OleVariant& out, uint16_t vt, int64_t value) {
   switch (vt) {
-    case kVtI1: out.cVal = int8_t(value); break;
-    case kVtUi1: out.bVal = uint8_t(value); break;
-    case kVtI2: out.iVal = int16_t(value); break;
-    case kVtUi2: out.uiVal = uint16_t(value); break;
-    case kVtI4: out.lVal = int32_t(value); break;
-    case kVtUi4: out.ulVal = uint32_t(value); break;
-    default: out.llVal = value; break;
+    case kVtI1:
+      out.cVal = int8_t(value);
+      break;
+    case kVtUi1:
+      out.bVal = uint8_t(value);
+      break;
+    case kVtI2:
+      out.iVal = int16_t(value);
+      break;
+    case kVtUi2:
+      out.uiVal = uint16_t(value);
+      break;
+    case kVtI4:
+      out.lVal = int32_t(value);
+      break;
+    case kVtUi4:
+      out.ulVal = uint32_t(value);
+      break;
+    default:
+      out.llVal = value;
+      break;
   }
+}
+
+bool SignednessOnly(uint16_t from, uint16_t to) {
+  auto width = [](uint16_t vt) {
+    switch (vt) {
+      case kVtI1:
+      case kVtUi1:
+        return 1;
+      case kVtI2:
+      case kVtUi2:
+        return 2;
+      case kVtI4:
+      case kVtUi4:
+        return 4;
+      default:
+        return 0;
+    }
+  };
+  return width(from) != 0 && width(from) == width(to);
 }
 
 // A non-text source value reduced to what the numeric conversions need.
@@ -86,20 +134,45 @@ struct Number {
 
 int32_t NumberOf(const OleVariant& v, Number* n) {
   switch (v.vt) {
-    case kVtEmpty: *n = {}; return kOk;
-    case kVtBool: n->integer = v.boolVal ? -1 : 0; return kOk;
-    case kVtI1: n->integer = v.cVal; return kOk;
-    case kVtUi1: n->integer = v.bVal; return kOk;
-    case kVtI2: n->integer = v.iVal; return kOk;
-    case kVtUi2: n->integer = v.uiVal; return kOk;
-    case kVtI4: n->integer = v.lVal; return kOk;
-    case kVtUi4: n->integer = v.ulVal; return kOk;
-    case kVtI8: n->integer = v.llVal; return kOk;
-    case kVtCy: *n = {Number::kCurrency, v.llVal, 0}; return kOk;
-    case kVtR4: *n = {Number::kReal, 0, v.fltVal}; return kOk;
+    case kVtEmpty:
+      *n = {};
+      return kOk;
+    case kVtBool:
+      n->integer = v.boolVal ? -1 : 0;
+      return kOk;
+    case kVtI1:
+      n->integer = v.cVal;
+      return kOk;
+    case kVtUi1:
+      n->integer = v.bVal;
+      return kOk;
+    case kVtI2:
+      n->integer = v.iVal;
+      return kOk;
+    case kVtUi2:
+      n->integer = v.uiVal;
+      return kOk;
+    case kVtI4:
+      n->integer = v.lVal;
+      return kOk;
+    case kVtUi4:
+      n->integer = v.ulVal;
+      return kOk;
+    case kVtI8:
+      n->integer = v.llVal;
+      return kOk;
+    case kVtCy:
+      *n = {Number::kCurrency, v.llVal, 0};
+      return kOk;
+    case kVtR4:
+      *n = {Number::kReal, 0, v.fltVal};
+      return kOk;
     case kVtR8:
-    case kVtDate: *n = {Number::kReal, 0, v.dblVal}; return kOk;
-    default: return kOleTypeMismatch;
+    case kVtDate:
+      *n = {Number::kReal, 0, v.dblVal};
+      return kOk;
+    default:
+      return kOleTypeMismatch;
   }
 }
 
@@ -113,7 +186,8 @@ double RoundHalfEven(double value) {
 // Checks that a rounded real lies in [low, high]; NaN never does.
 bool RealFits(double rounded, IntegerRange range) {
   // high + 1 is exact for the narrow types; for I8, high itself rounds up to 2^63, the bound wanted.
-  const double above = range.high == INT64_MAX ? static_cast<double>(range.high) : static_cast<double>(range.high) + 1.0;
+  const double above =
+      range.high == INT64_MAX ? static_cast<double>(range.high) : static_cast<double>(range.high) + 1.0;
   return rounded >= static_cast<double>(range.low) && rounded < above;
 }
 
@@ -142,15 +216,20 @@ int32_t ToInteger(const Number& n, IntegerRange range, int64_t* out) {
 
 double ToReal(const Number& n) {
   switch (n.kind) {
-    case Number::kReal: return n.real;
-    case Number::kCurrency: return static_cast<double>(n.integer) / kCyScale;
-    default: return static_cast<double>(n.integer);
+    case Number::kReal:
+      return n.real;
+    case Number::kCurrency:
+      return static_cast<double>(n.integer) / kCyScale;
+    default:
+      return static_cast<double>(n.integer);
   }
 }
 
 int32_t ToCurrency(const Number& n, int64_t* out) {
   switch (n.kind) {
-    case Number::kCurrency: *out = n.integer; return kOk;
+    case Number::kCurrency:
+      *out = n.integer;
+      return kOk;
     case Number::kInteger:
       if (n.integer > INT64_MAX / kCyScale || n.integer < INT64_MIN / kCyScale) return kOleOverflow;
       *out = n.integer * kCyScale;
@@ -172,7 +251,9 @@ int32_t ToDate(const Number& n, double* out) {
   return kOk;
 }
 
-bool ToBool(const Number& n) { return n.kind == Number::kReal ? n.real != 0.0 : n.integer != 0; }
+bool ToBool(const Number& n) {
+  return n.kind == Number::kReal ? n.real != 0.0 : n.integer != 0;
+}
 
 // ---- Text
 
@@ -182,8 +263,10 @@ bool AsciiTrimmed(Bstr text, std::string* out) {
   const uint32_t length = BstrLength(text);
   uint32_t begin = 0, end = length;
   auto blank = [](char16_t c) { return c == u' ' || c == u'\t'; };
-  while (begin < end && blank(text[begin])) ++begin;
-  while (end > begin && blank(text[end - 1])) --end;
+  while (begin < end && blank(text[begin]))
+    ++begin;
+  while (end > begin && blank(text[end - 1]))
+    --end;
   out->clear();
   out->reserve(end - begin);
   for (uint32_t i = begin; i < end; ++i) {
@@ -209,7 +292,9 @@ struct Decimal {
   int64_t exponent = 0;
 };
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // Accepts [+-]digits[.digits][(e|E)[+-]digits], with at least one mantissa digit.
 bool ParseDecimal(std::string_view text, Decimal* out) {
@@ -255,7 +340,8 @@ int32_t ScaleDecimal(const Decimal& d, int scale, int64_t* out) {
   if (count + exponent > 19) return kOleOverflow;
   const int64_t kept = exponent >= 0 ? count : count + exponent;
   uint64_t magnitude = 0;
-  for (int64_t i = 0; i < kept; ++i) magnitude = magnitude * 10 + uint64_t(d.digits[size_t(i)] - '0');
+  for (int64_t i = 0; i < kept; ++i)
+    magnitude = magnitude * 10 + uint64_t(d.digits[size_t(i)] - '0');
   for (int64_t i = 0; i < exponent; ++i) {
     if (magnitude > UINT64_MAX / 10) return kOleOverflow;
     magnitude *= 10;
@@ -304,7 +390,8 @@ void CivilFromDays(int64_t days, int64_t* year, int* month, int* day) {
   days += 719468;
   const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
   const int64_t day_of_era = days - era * 146097;
-  const int64_t year_of_era = (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
+  const int64_t year_of_era =
+      (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
   const int64_t day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
   const int64_t mp = (5 * day_of_year + 2) / 153;
   *day = static_cast<int>(day_of_year - (153 * mp + 2) / 5 + 1);
@@ -327,7 +414,8 @@ int32_t DateText(double date, std::string* out) {
   int month, mday;
   CivilFromDays(day + kDateEpoch, &year, &month, &mday);
   char buffer[32];
-  int length = std::snprintf(buffer, sizeof buffer, "%04lld-%02d-%02d", static_cast<long long>(year), month, mday);
+  int length =
+      std::snprintf(buffer, sizeof buffer, "%04lld-%02d-%02d", static_cast<long long>(year), month, mday);
   if (seconds != 0) {
     length += std::snprintf(buffer + length, sizeof buffer - size_t(length), " %02d:%02d:%02d",
                             int(seconds / 3600), int(seconds / 60 % 60), int(seconds % 60));
@@ -401,10 +489,11 @@ std::string CurrencyText(int64_t cy) {
   text += std::to_string(magnitude / kCyScale);
   unsigned fraction = static_cast<unsigned>(magnitude % kCyScale);
   if (fraction != 0) {
-    char digits[5] = {char('0' + fraction / 1000), char('0' + fraction / 100 % 10), char('0' + fraction / 10 % 10),
-                      char('0' + fraction % 10), 0};
+    char digits[5] = {char('0' + fraction / 1000), char('0' + fraction / 100 % 10),
+                      char('0' + fraction / 10 % 10), char('0' + fraction % 10), 0};
     size_t length = 4;
-    while (digits[length - 1] == '0') --length;
+    while (digits[length - 1] == '0')
+      --length;
     text += '.';
     text.append(digits, length);
   }
@@ -413,12 +502,23 @@ std::string CurrencyText(int64_t cy) {
 
 int32_t TextOf(const OleVariant& v, std::string* out) {
   switch (v.vt) {
-    case kVtEmpty: out->clear(); return kOk;
-    case kVtBool: *out = v.boolVal ? "True" : "False"; return kOk;
-    case kVtR4: *out = RealText(v.fltVal); return kOk;
-    case kVtR8: *out = RealText(v.dblVal); return kOk;
-    case kVtCy: *out = CurrencyText(v.llVal); return kOk;
-    case kVtDate: return DateText(v.dblVal, out);
+    case kVtEmpty:
+      out->clear();
+      return kOk;
+    case kVtBool:
+      *out = v.boolVal ? "True" : "False";
+      return kOk;
+    case kVtR4:
+      *out = RealText(v.fltVal);
+      return kOk;
+    case kVtR8:
+      *out = RealText(v.dblVal);
+      return kOk;
+    case kVtCy:
+      *out = CurrencyText(v.llVal);
+      return kOk;
+    case kVtDate:
+      return DateText(v.dblVal, out);
     default: {
       Number n;
       if (const int32_t hr = NumberOf(v, &n); hr != kOk) return hr;
@@ -431,7 +531,8 @@ int32_t TextOf(const OleVariant& v, std::string* out) {
 Bstr BstrFromAscii(std::string_view text) {
   Bstr bstr = BstrAlloc(nullptr, static_cast<uint32_t>(text.size()));
   if (bstr != nullptr) {
-    for (size_t i = 0; i < text.size(); ++i) bstr[i] = static_cast<unsigned char>(text[i]);
+    for (size_t i = 0; i < text.size(); ++i)
+      bstr[i] = static_cast<unsigned char>(text[i]);
   }
   return bstr;
 }
@@ -441,7 +542,7 @@ Bstr BstrFromAscii(std::string_view text) {
 int32_t ConvertFromText(Bstr text, uint16_t vt, OleVariant& out) {
   std::string ascii;
   if (!AsciiTrimmed(text, &ascii)) return kOleTypeMismatch;
-  IntegerRange range;
+  IntegerRange range{};
   if (IntegerRangeOf(vt, &range) || vt == kVtCy) {
     Decimal d;
     int64_t value;
@@ -456,9 +557,12 @@ int32_t ConvertFromText(Bstr text, uint16_t vt, OleVariant& out) {
     return kOk;
   }
   switch (vt) {
-    case kVtR4: return ParseReal(ascii, &out.fltVal);
-    case kVtR8: return ParseReal(ascii, &out.dblVal);
-    case kVtDate: return ParseDate(ascii, &out.dblVal);
+    case kVtR4:
+      return ParseReal(ascii, &out.fltVal);
+    case kVtR8:
+      return ParseReal(ascii, &out.dblVal);
+    case kVtDate:
+      return ParseDate(ascii, &out.dblVal);
     case kVtBool: {
       double number;
       if (SameAsciiNoCase(ascii, "true")) {
@@ -472,7 +576,8 @@ int32_t ConvertFromText(Bstr text, uint16_t vt, OleVariant& out) {
       }
       return kOk;
     }
-    default: return kOleTypeMismatch;
+    default:
+      return kOleTypeMismatch;
   }
 }
 
@@ -505,12 +610,13 @@ int32_t Convert(const OleVariant& source, uint16_t vt, OleVariant& out) {
   Number n;
   if (const int32_t hr = NumberOf(source, &n); hr != kOk) return hr;
   int32_t hr = kOk;
-  IntegerRange range;
+  IntegerRange range{};
   if (IntegerRangeOf(vt, &range)) {
     int64_t value;
-    // A true boolean is all bits set, whatever the width.
     if (source.vt == kVtBool && range.low == 0) {
-      value = n.integer != 0 ? range.high : 0;
+      value = n.integer != 0 ? range.high : 0;  // a true boolean is all bits set, whatever the width
+    } else if (SignednessOnly(source.vt, vt)) {
+      value = n.integer;  // oleaut32 keeps the bits between types of one width; StoreInteger wraps them
     } else if (hr = ToInteger(n, range, &value); hr != kOk) {
       return hr;
     }
@@ -523,11 +629,21 @@ int32_t Convert(const OleVariant& source, uint16_t vt, OleVariant& out) {
         out.fltVal = static_cast<float>(value);
         break;
       }
-      case kVtR8: out.dblVal = ToReal(n); break;
-      case kVtDate: hr = ToDate(n, &out.dblVal); break;
-      case kVtCy: hr = ToCurrency(n, &out.llVal); break;
-      case kVtBool: out.boolVal = ToBool(n) ? -1 : 0; break;
-      default: hr = kOleTypeMismatch; break;
+      case kVtR8:
+        out.dblVal = ToReal(n);
+        break;
+      case kVtDate:
+        hr = ToDate(n, &out.dblVal);
+        break;
+      case kVtCy:
+        hr = ToCurrency(n, &out.llVal);
+        break;
+      case kVtBool:
+        out.boolVal = ToBool(n) ? -1 : 0;
+        break;
+      default:
+        hr = kOleTypeMismatch;
+        break;
     }
   }
   if (hr == kOk) out.vt = vt;

@@ -19,6 +19,8 @@ void* SharedRealloc(void* block, size_t size) {
   return grown;
 }
 
-void SharedFree(void* block) { std::free(block); }
+void SharedFree(void* block) {
+  std::free(block);
+}
 
 }  // namespace kvo::platform

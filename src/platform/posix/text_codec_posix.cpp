@@ -72,7 +72,9 @@ void DecodeUtf16(std::u16string_view text, Emit&& emit) {
   }
 }
 
-size_t Utf8Length(char32_t cp) { return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4; }
+size_t Utf8Length(char32_t cp) {
+  return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
+}
 
 char* PutUtf8(char32_t cp, char* out) {
   if (cp < 0x80) {
@@ -93,7 +95,9 @@ char* PutUtf8(char32_t cp, char* out) {
   return out;
 }
 
-char ToLowerAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+char ToLowerAscii(char c) {
+  return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
 
 }  // namespace
 
@@ -130,7 +134,8 @@ void AppendNarrowFromWide(std::u16string_view text, std::string& out) {
 }
 
 void LowerNarrow(char* text, size_t length) {
-  for (size_t i = 0; i < length; ++i) text[i] = ToLowerAscii(text[i]);
+  for (size_t i = 0; i < length; ++i)
+    text[i] = ToLowerAscii(text[i]);
 }
 
 bool SameTextLocale(std::string_view a, std::string_view b) {

@@ -13,10 +13,16 @@ ThreadSlot::ThreadSlot() : key_(0) {
   key_ = key;
 }
 
-ThreadSlot::~ThreadSlot() { pthread_key_delete(static_cast<pthread_key_t>(key_)); }
+ThreadSlot::~ThreadSlot() {
+  pthread_key_delete(static_cast<pthread_key_t>(key_));
+}
 
-void* ThreadSlot::Get() const { return pthread_getspecific(static_cast<pthread_key_t>(key_)); }
+void* ThreadSlot::Get() const {
+  return pthread_getspecific(static_cast<pthread_key_t>(key_));
+}
 
-void ThreadSlot::Set(void* value) { pthread_setspecific(static_cast<pthread_key_t>(key_), value); }
+void ThreadSlot::Set(void* value) {
+  pthread_setspecific(static_cast<pthread_key_t>(key_), value);
+}
 
 }  // namespace kvo::platform

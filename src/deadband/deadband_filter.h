@@ -1,0 +1,62 @@
+// The deadband filter engine: the watched variables (items) of one plug-in instance and the decision,
+// block by block, whether a block of named values is passed on whole or dropped.
+//
+// A block passes as soon as, element by element, the relationship holds: AND when every item has left its
+// deadband since the last passed block, OR when one has. A passing block is copied whole into the result
+// rows and every item is re-armed; the rest of the block is copied without being evaluated.
+//
+// Thread contract: every method may be called from any thread. The items and the relationship are guarded
+// by the item lock, which ProcessData holds for a whole block (the emptying and filling of the result rows
+// included). The lock is recursive, so ResetItems may be called by a thread that already holds it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "deadband/deadband_item.h"
+#include "deadband/deadband_settings.h"
+#include "deadband/tick_source.h"
+#include "params/params_list.h"
+#include "platform/lock.h"
+
+namespace kvo {
+
+class DeadbandFilter {
+ public:
+  // `ticks` must outlive the filter. A new filter has no items, so it drops every block.
+  explicit DeadbandFilter(TickSource& ticks = SystemTickSource::Instance());
+  DeadbandFilter(const DeadbandFilter&) = delete;
+  DeadbandFilter& operator=(const DeadbandFilter&) = delete;
+
+  // Re-arms every item, in list order. Takes the item lock, which the calling thread may already hold.
+  void ResetItems();
+  // Destroys every item; the relationship stays.
+  void ClearItems();
+  // Clears the items, then, under the lock again, takes the relationship and one item per active slot in
+  // slot order. A block processed in between finds no items and is dropped.
+  void BuildItems(const DeadbandSettings& settings);
+
+  // Filters one block: empties `result_rows`, then, when the block passes, appends a copy of the whole
+  // block to it (closed by a row marker if the block does not end with one) and re-arms the items.
+  // Always returns 0. A null `data` only empties the result rows. A null `result_rows` (no result list yet)
+  // does nothing at all: the items are not evaluated, since a passing block would have nowhere to go.
+  // Errors other than those of measuring a value (for example no memory for the copy) are raised, with the
+  // lock released.
+  int32_t ProcessData(const TParamsList* data, TParamsList* result_rows);
+
+  size_t ItemCount() const;
+  // 0 AND, 1 OR; any other value never lets a block pass.
+  uint8_t Relationship() const;
+  // A copy of the items, for inspection.
+  std::vector<TDeadBandListItem> Items() const;
+
+ private:
+  TickSource& ticks_;
+  mutable platform::RecursiveLock lock_;  // the item lock
+  std::vector<TDeadBandListItem> items_;  // guarded by lock_
+  uint8_t relationship_ = 0;              // guarded by lock_
+  size_t passed_count_ = 0;               // guarded by lock_: items whose Passed is set
+};
+
+}  // namespace kvo

@@ -1,0 +1,81 @@
+// The deadband module's data module: its configuration and event handlers.
+#include "deadband/deadband_plugin.h"
+
+#include <mutex>
+
+#include "language/wtransl.h"
+#include "plugin/plugin_registry.h"
+
+namespace kvo {
+
+constinit const TClassInfo TaPlugin::StaticClass{"TaPlugin", &TkvoPlugin::StaticClass};
+
+TaPlugin::TaPlugin(TParamsList* parameters) : TkvoPlugin(parameters) {
+  SetName("aPlugin");
+  Description = "Deadband";
+  LogTitle = "Deadband";
+  ModuleType = TModuleTypes{mttFilter};
+  ModuleOptions = TModuleOptions{};
+  MinVersion = 3.6f;
+  IsMultiThreadSupported = true;
+  MsgNoData = "No data for processing";
+  MsgWriteComplete = "Data have been processed successful";
+  MsgWriteCompleteError = "Data have been processed with errors";
+  MsgBadLen = "Data array has an invalid number of columns %d (%d)";
+  EventsSupported.clear();
+
+  OnCreate = [this](TObject& sender) { kvoPluginCreate(sender); };
+  OnLoad = [this](TkvoPlugin& s, TParamsList* p, int32_t& r) { kvoPluginLoad(s, p, r); };
+  OnUnload = [this](TkvoPlugin& s, TParamsList* p, int32_t& r) { kvoPluginUnload(s, p, r); };
+  OnSaveSettingsNow = [this](TkvoPlugin& s) { kvoPluginSaveSettingsNow(s); };
+  OnLoadSettingsNow = [this](TkvoPlugin& s) { kvoPluginLoadSettingsNow(s); };
+  OnShowOptionsDialog = [this](TkvoPlugin& s, TModuleTypes t, TParamsList* p, bool& ok) {
+    kvoPluginShowOptionsDialog(s, t, p, ok);
+  };
+  OnProcessData = [this](TkvoPlugin& s, uint32_t id, TModuleTypes t, TParamsList* data, TParamsList* device,
+                         void*& buffer, int32_t& result) {
+    kvoPluginProcessData(s, id, t, data, device, buffer, result);
+  };
+}
+
+TaPlugin::~TaPlugin() = default;
+
+void TaPlugin::SetSettingsSource(std::unique_ptr<DeadbandSettings> settings) {
+  std::lock_guard guard(*this);
+  FSettings = std::move(settings);
+}
+
+void TaPlugin::kvoPluginCreate(TObject&) {
+  if (Transl()) Transl()->ComponentProperties.Add("Columns");
+}
+
+void TaPlugin::kvoPluginLoad(TkvoPlugin&, TParamsList*, int32_t&) {
+  ClearItems();
+  std::lock_guard guard(*this);
+  if (FSettings) FFilter.BuildItems(*FSettings);
+}
+
+void TaPlugin::kvoPluginUnload(TkvoPlugin&, TParamsList*, int32_t&) { ClearItems(); }
+
+void TaPlugin::kvoPluginSaveSettingsNow(TkvoPlugin&) {
+  // Saving the settings form's keys needs the property store, which the settings subsystem provides.
+}
+
+void TaPlugin::kvoPluginLoadSettingsNow(TkvoPlugin&) {
+  std::lock_guard guard(*this);
+  if (FSettings) FFilter.BuildItems(*FSettings);
+}
+
+void TaPlugin::kvoPluginShowOptionsDialog(TkvoPlugin&, TModuleTypes, TParamsList*, bool& success) {
+  // No dialog can be shown yet: the settings stay as they are.
+  success = false;
+}
+
+void TaPlugin::kvoPluginProcessData(TkvoPlugin&, uint32_t, TModuleTypes, TParamsList* data, TParamsList*,
+                                    void*&, int32_t& result) {
+  result = FFilter.ProcessData(data, ResultRows());
+}
+
+void RegisterDeadbandPlugin() { RegisterPluginClass(&CreatePluginOf<TaPlugin>); }
+
+}  // namespace kvo

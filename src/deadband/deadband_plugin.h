@@ -1,0 +1,57 @@
+// TaPlugin: the deadband module's plug-in data module. It configures the plug-in component (description,
+// log title, module type "filter", minimum host version 3.6) and handles its events: the data handler
+// filters each block through the instance's DeadbandFilter; load and unload build and free the items.
+//
+// Thread contract: as TkvoPlugin. The items and the relationship live in the filter under its item lock;
+// the settings source is replaced only under the instance's main lock (Lock/Unlock).
+#pragma once
+
+#include <memory>
+
+#include "deadband/deadband_filter.h"
+#include "deadband/deadband_settings.h"
+#include "plugin/kvo_plugin.h"
+
+namespace kvo {
+
+class TaPlugin : public TkvoPlugin {
+ public:
+  static const TClassInfo StaticClass;
+  const TClassInfo& ClassType() const noexcept override { return StaticClass; }
+
+  explicit TaPlugin(TParamsList* parameters);
+  ~TaPlugin() override;
+
+  DeadbandFilter& Filter() { return FFilter; }
+
+  // Rebuilds the items and the relationship from `settings`.
+  void BuildItems(const DeadbandSettings& settings) { FFilter.BuildItems(settings); }
+  void ClearItems() { FFilter.ClearItems(); }
+  void ResetItems() { FFilter.ResetItems(); }
+
+  // The settings the items are built from at "LOAD" and "LOAD-SETTINGS-NOW"; null until a settings
+  // source is set. REQUIRES: not called while the instance processes data on another thread without
+  // holding the instance's main lock.
+  void SetSettingsSource(std::unique_ptr<DeadbandSettings> settings);
+  const DeadbandSettings* SettingsSource() const { return FSettings.get(); }
+
+ private:
+  void kvoPluginCreate(TObject& sender);
+  void kvoPluginLoad(TkvoPlugin& sender, TParamsList* parameters, int32_t& result);
+  void kvoPluginUnload(TkvoPlugin& sender, TParamsList* parameters, int32_t& result);
+  void kvoPluginSaveSettingsNow(TkvoPlugin& sender);
+  void kvoPluginLoadSettingsNow(TkvoPlugin& sender);
+  void kvoPluginShowOptionsDialog(TkvoPlugin& sender, TModuleTypes call_module_type, TParamsList* parameters,
+                                  bool& success);
+  void kvoPluginProcessData(TkvoPlugin& sender, uint32_t data_source_id, TModuleTypes call_module_type,
+                            TParamsList* data, TParamsList* device, void*& in_out_binary_buffer,
+                            int32_t& result);
+
+  DeadbandFilter FFilter;
+  std::unique_ptr<DeadbandSettings> FSettings;  // replaced under FLock
+};
+
+// Makes TaPlugin the class of the module's instances. Called once by the module's start-up code.
+void RegisterDeadbandPlugin();
+
+}  // namespace kvo

@@ -1,0 +1,176 @@
+// The twelve exported functions: the module's whole interface to the host. No exception leaves them.
+#include "kvo/kvo_plugin.h"
+
+#include <cstring>
+#include <string>
+
+#include "platform/ui.h"
+#include "plugin/host_params.h"
+#include "plugin/kvo_plugin.h"
+#include "plugin/plugin_registry.h"
+#include "plugin/wait_flags.h"
+
+#if defined(_WIN32)
+#define KVO_MODULE_EXPORT  // the .def file names the exports
+#else
+#define KVO_MODULE_EXPORT __attribute__((visibility("default")))
+#endif
+
+namespace kvo {
+namespace {
+
+kvo::TParamsList* Impl(::TParamsList* list) { return reinterpret_cast<kvo::TParamsList*>(list); }
+
+TkvoPlugin* Instance(int32_t handle, ::TParamsList* parameters = nullptr) {
+  TkvoPlugin* instance = nullptr;
+  try {
+    GetPluginInstance(handle, Impl(parameters), &instance);
+  } catch (...) {
+    return nullptr;
+  }
+  return instance;
+}
+
+// The guard every data export runs before it enters the instance.
+template <typename Core>
+int32_t DataGuard(int32_t handle, ::TParamsList* parameters, TParamsList** rows, Core core) noexcept {
+  if (!parameters) return -1;
+  TkvoPlugin* instance = Instance(handle, parameters);
+  if (!instance) return -1;
+  try {
+    if (!WaitWhileFlags(30000, {&instance->FBusy, &instance->FUnloaded})) return -1;
+  } catch (...) {
+    return -1;
+  }
+  // Counted before FUnloaded is looked at, so the last "UNLOAD" keeps the row lists until this leaves.
+  instance->FDataCallsInFlight.fetch_add(1, std::memory_order_seq_cst);
+  if (instance->FUnloaded.load(std::memory_order_seq_cst)) {
+    instance->FDataCallsInFlight.fetch_sub(1, std::memory_order_seq_cst);
+    return -1;
+  }
+  instance->FBusy.store(true, std::memory_order_relaxed);
+  if (rows) *rows = nullptr;
+  int32_t result;
+  try {
+    result = core(*instance);
+  } catch (...) {
+    result = -3;
+  }
+  instance->FBusy.store(false, std::memory_order_relaxed);
+  instance->FDataCallsInFlight.fetch_sub(1, std::memory_order_release);
+  return result;
+}
+
+// Copies `text` out by the buffer protocol: *needed gets its length; copied only when it fits whole.
+int32_t CopyOut(const std::string& text, char* buffer, int32_t buffer_size, int32_t* needed) {
+  const size_t n = text.size();
+  *needed = n > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int32_t>(n);
+  if (n == 0 || buffer_size < 0 || n > static_cast<size_t>(buffer_size) || !buffer) return 0;
+  std::memcpy(buffer, text.data(), n);
+  return static_cast<int32_t>(n);
+}
+
+}  // namespace
+}  // namespace kvo
+
+using kvo::TkvoPlugin;
+
+extern "C" {
+
+KVO_MODULE_EXPORT float KVO_CALL GetPluginInterfaceVersion(int32_t) { return 3.0f; }
+
+KVO_MODULE_EXPORT float KVO_CALL GetAppMinVersion(int32_t Handle) {
+  TkvoPlugin* instance = kvo::Instance(Handle);
+  return instance ? instance->MinVersion : -1.0f;
+}
+
+KVO_MODULE_EXPORT const char* KVO_CALL GetModuleDescription(int32_t Handle) {
+  TkvoPlugin* instance = kvo::Instance(Handle);
+  return instance ? instance->Description.c_str() : nullptr;
+}
+
+KVO_MODULE_EXPORT int32_t KVO_CALL GetModuleType(int32_t Handle) {
+  TkvoPlugin* instance = kvo::Instance(Handle);
+  return instance ? instance->ModuleType.Mask() : 0;
+}
+
+KVO_MODULE_EXPORT uint8_t KVO_CALL MultiThreadSupport(int32_t Handle) {
+  TkvoPlugin* instance = kvo::Instance(Handle);
+  return instance && instance->IsMultiThreadSupported ? 1 : 0;
+}
+
+KVO_MODULE_EXPORT int32_t KVO_CALL GetLogEx(int32_t Handle, char* Buffer, int32_t BufferSize, int32_t* Needed) {
+  if (!Needed) return 0;
+  *Needed = 0;
+  TkvoPlugin* instance = kvo::Instance(Handle);
+  if (!instance) return 0;
+  return instance->Log().Fetch(Buffer, BufferSize, Needed);
+}
+
+KVO_MODULE_EXPORT int32_t KVO_CALL GetCustomCommands(int32_t Handle, char* Buffer, int32_t BufferSize,
+                                                     int32_t* Needed) {
+  if (!Needed) return 0;
+  *Needed = 0;
+  TkvoPlugin* instance = kvo::Instance(Handle);
+  if (!instance) return 0;
+  try {
+    if (!instance->ModuleType.Contains(kvo::mttMenuExt)) {
+      instance->ClearLog();
+      return 0;
+    }
+    const int32_t copied = kvo::CopyOut(instance->CustomCommands().Text(), Buffer, BufferSize, Needed);
+    if (copied > 0) instance->ClearLog();
+    return copied;
+  } catch (...) {
+    return 0;
+  }
+}
+
+KVO_MODULE_EXPORT void KVO_CALL ShowOptionsDialog(int32_t Handle, TParamsList* Parameters) {
+  try {
+    TkvoPlugin* instance = kvo::Instance(Handle, Parameters);
+    if (instance) instance->ShowOptionsDialog(kvo::Impl(Parameters));
+  } catch (...) {
+  }
+}
+
+KVO_MODULE_EXPORT int32_t KVO_CALL ExecutePluginCommand(int32_t Handle, TParamsList* Parameters) {
+  if (!Parameters) return -1;
+  TkvoPlugin* instance = kvo::Instance(Handle, Parameters);
+  if (!instance) return -1;
+  try {
+    const kvo::Variant* command = kvo::FindParam(kvo::Impl(Parameters), "COMMAND");
+    if (!command) return -1;
+    return instance->ExecuteCommand(command->ToText(), kvo::Impl(Parameters));
+  } catch (...) {
+    return -3;
+  }
+}
+
+KVO_MODULE_EXPORT int32_t KVO_CALL GetData(int32_t Handle, uint32_t DataSourceID, TParamsList* Parameters,
+                                           void** Data, TParamsList** Rows) {
+  if (!Data || !Rows) return -1;
+  auto** rows = reinterpret_cast<kvo::TParamsList**>(Rows);
+  return kvo::DataGuard(Handle, Parameters, rows, [&](TkvoPlugin& instance) {
+    return instance.DoGetData(DataSourceID, kvo::Impl(Parameters), Data, rows);
+  });
+}
+
+KVO_MODULE_EXPORT int32_t KVO_CALL GetEvents(int32_t Handle, uint32_t, TParamsList* Parameters,
+                                             TParamsList** Events) {
+  if (!Events) return -1;
+  auto** events = reinterpret_cast<kvo::TParamsList**>(Events);
+  return kvo::DataGuard(Handle, Parameters, nullptr,
+                        [&](TkvoPlugin& instance) { return instance.DoGetEvents(events); });
+}
+
+KVO_MODULE_EXPORT int32_t KVO_CALL ProcessData(int32_t Handle, uint32_t DataSourceID, TParamsList* Parameters,
+                                               void** Data, TParamsList** Rows) {
+  if (!Data || !Rows) return -1;
+  auto** rows = reinterpret_cast<kvo::TParamsList**>(Rows);
+  return kvo::DataGuard(Handle, Parameters, rows, [&](TkvoPlugin& instance) {
+    return instance.DoProcessData(DataSourceID, kvo::Impl(Parameters), Data, rows);
+  });
+}
+
+}  // extern "C"

@@ -1,0 +1,361 @@
+// The plug-in module component: construction, "LOAD"/"UNLOAD", language and settings operations.
+#include "plugin/kvo_plugin.h"
+
+#include <mutex>
+#include <thread>
+
+#include "language/wtransl.h"
+#include "platform/atomic.h"
+#include "platform/files.h"
+#include "platform/host_module.h"
+#include "platform/module.h"
+#include "platform/notify.h"
+#include "platform/ui.h"
+#include "plugin/host_params.h"
+#include "plugin/plugin_registry.h"
+#include "runtime/application.h"
+#include "settings/version_info.h"
+
+namespace kvo {
+namespace {
+
+// Splits a path into its folder (with the trailing separator) and its file name.
+void SplitPath(const std::string& path, std::string& folder, std::string& file) {
+  size_t cut = path.find_last_of("/\\");
+  folder = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+  file = cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+std::string WithExtension(const std::string& path, std::string_view extension) {
+  size_t slash = path.find_last_of("/\\");
+  size_t dot = path.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return path + std::string(extension);
+  return path.substr(0, dot) + std::string(extension);
+}
+
+}  // namespace
+
+TkvoPlugin::TkvoPlugin(TParamsList* parameters) : TDataModule(nullptr) {
+  // Steps 1-3: counters and flags.
+  FTemporaryLoad = parameters == nullptr;
+  if (parameters) {
+    try {
+      if (const Variant* value = FindParam(parameters, "TEMPORARY-LOAD")) FTemporaryLoad = value->ToBool();
+    } catch (...) {
+      FTemporaryLoad = false;
+    }
+  }
+  // Step 4: the translator.
+  FTransl = std::make_unique<TWtransl>(nullptr);
+  // Step 8: the version text of the module's own file.
+  FVersion = ModuleVersionText();
+  // Steps 9-11: the module's own file, its language file and its folder.
+  const std::string path = platform::OwnModulePath();
+  FLanguage = "EN";
+  FTransl->LanguageFile = WithExtension(path, ".lng");
+  FTransl->FBaseLanguage = "EN";
+  if (!path.empty() && platform::FileExists(FTransl->LanguageFile)) {
+    std::string language = FTransl->GetDefaultLanguage();
+    if (!language.empty()) FLanguage = language;
+  } else {
+    FTransl->LanguageFile.clear();
+  }
+  for (const char* name : {"MsgNoData", "MsgWriteComplete", "MsgWriteCompleteError", "MsgBadLen"}) {
+    FTransl->ComponentProperties.Add(name);
+  }
+  SplitPath(path, FModulePath, FModuleFileName);
+}
+
+void TkvoPlugin::AfterConstruction() {
+  // Step 12: the descendant has set its values and bindings; the creation event runs.
+  TDataModule::AfterConstruction();
+  // Step 13.
+  if (FTransl && !FTransl->LanguageFile.empty()) ApplyLanguage();
+}
+
+TkvoPlugin::~TkvoPlugin() {
+  // No module event runs here: unload and save events belong to "UNLOAD".
+  FParserItems.Clear();
+  ReleaseRowLists();
+}
+
+void TkvoPlugin::ReleaseRowLists() {
+  delete FResultRows.exchange(nullptr, std::memory_order_acq_rel);
+  delete FEventRows.exchange(nullptr, std::memory_order_acq_rel);
+}
+
+// --- accessors of the guarded host parameters ---
+
+int32_t TkvoPlugin::ModuleIndex() const {
+  std::lock_guard guard(state_lock_);
+  return FModuleIndex;
+}
+std::string TkvoPlugin::RegistryPath() const {
+  std::lock_guard guard(state_lock_);
+  return FRegistryPath;
+}
+std::string TkvoPlugin::INISectionPrefix() const {
+  std::lock_guard guard(state_lock_);
+  return FINISectionPrefix;
+}
+std::string TkvoPlugin::INIFile() const {
+  std::lock_guard guard(state_lock_);
+  return FINIFile;
+}
+std::string TkvoPlugin::ApplicationName() const {
+  std::lock_guard guard(state_lock_);
+  return FApplicationName;
+}
+std::string TkvoPlugin::Language() const {
+  std::lock_guard guard(state_lock_);
+  return FLanguage;
+}
+intptr_t TkvoPlugin::MessagesProcessorHandle() const {
+  std::lock_guard guard(state_lock_);
+  return FMessagesProcessorHandle;
+}
+intptr_t TkvoPlugin::HostModule() const {
+  std::lock_guard guard(state_lock_);
+  return FHostModule;
+}
+int32_t TkvoPlugin::LoadCount() const { return std::atomic_ref<const int32_t>(FLoadCount).load(); }
+bool TkvoPlugin::State(TModuleType type) const {
+  std::lock_guard guard(state_lock_);
+  return FStates[type];
+}
+std::vector<TConfigDataSource> TkvoPlugin::DataSources() const {
+  std::lock_guard guard(state_lock_);
+  return FDataSources;
+}
+
+// --- notification and log ---
+
+void TkvoPlugin::PostHostMessage(uint32_t msg, int32_t lparam) {
+  intptr_t target;
+  int32_t index;
+  {
+    std::lock_guard guard(state_lock_);
+    target = FMessagesProcessorHandle;
+    index = FModuleIndex;
+  }
+  if (target != 0) platform::PostNotification(target, msg, static_cast<uint32_t>(index), lparam);
+}
+
+void TkvoPlugin::AddLogMessage(uint8_t kind, std::string_view text, bool flag) {
+  FLog.Add(LogTitle, kind, text, flag);
+  PostHostMessage(1809, 0);
+}
+
+// --- host parameters ---
+
+void TkvoPlugin::ReadIniFileParam(TParamsList* parameters, bool store, std::string& ini_file) {
+  ini_file.clear();
+  if (!parameters) return;
+  ini_file = ParamText(parameters, "INI-FILE");
+  if (store) {
+    std::lock_guard guard(state_lock_);
+    FINIFile = ini_file;
+  }
+}
+
+TModuleTypes TkvoPlugin::ModuleTypesFromValue(const Variant& type_value, bool only_enabled) const {
+  if (IsMissing(type_value)) return {};
+  const uint32_t bits = static_cast<uint32_t>(type_value.ToInt()) & 0xFFu;
+  if (!only_enabled) return TModuleTypes::FromMask(bits);
+  std::lock_guard guard(state_lock_);
+  uint32_t mask = 0;
+  for (unsigned n = 0; n < 8; ++n) {
+    if ((bits >> n & 1u) && FStates[n]) mask |= 1u << n;
+  }
+  return TModuleTypes::FromMask(mask);
+}
+
+void TkvoPlugin::LookUpHostProcedures() {
+  FSendData = FSendString = FSendByte = nullptr;
+  platform::ModuleHandle module;
+  {
+    std::lock_guard guard(state_lock_);
+    if (FHostModule == 0) return;
+    module = FHostModuleHandle;
+  }
+  if (void* icon = platform::LoadModuleIcon(module, "MAINICON")) {
+    Application().SetIconHandle(reinterpret_cast<uintptr_t>(icon));
+  }
+  FSendData = platform::ProcAddress(module, "fSendData");
+  FSendString = platform::ProcAddress(module, "fSendString");
+  FSendByte = platform::ProcAddress(module, "fSendByte");
+}
+
+void TkvoPlugin::DoLoad(TParamsList* parameters) {
+  if (platform::AtomicIncrement(&FLoadCount) > 1) return;
+  FInOptionsDialog.store(false);
+  {
+    const Variant* index = FindParam(parameters, "ModuleIndex");
+    const int32_t module_index = index ? index->ToInt() : 0;
+    std::string registry_path = ParamText(parameters, "RegistryPath");
+    std::string prefix = ParamText(parameters, "INISectionPrefix");
+    const Variant* handle = FindParam(parameters, "HANDLE");
+    const bool has_handle = parameters && parameters->FindByName("HANDLE") != nullptr;
+    const intptr_t handle_value = handle ? handle->ToInt() : 0;
+    std::string application = ParamText(parameters, "ApplicationName");
+    std::lock_guard guard(state_lock_);
+    FModuleIndex = module_index;
+    FRegistryPath = std::move(registry_path);
+    FINISectionPrefix = std::move(prefix);
+    if (has_handle) {
+      FHostModule = handle_value;
+      FHostModuleHandle = platform::ModuleFromHostValue(handle_value);
+    }
+    FApplicationName = std::move(application);
+  }
+  ClearLog();
+  {
+    std::string application = ApplicationName();
+    if (HostModule() == 0 && !application.empty()) {
+      platform::ModuleHandle found = platform::FindLoadedModule(application.c_str());
+      std::lock_guard guard(state_lock_);
+      FHostModule = reinterpret_cast<intptr_t>(found);
+      FHostModuleHandle = found;
+    }
+  }
+  std::string ini_file;
+  ReadIniFileParam(parameters, true, ini_file);
+  if (!FResultRows.load()) FResultRows.store(new TRowsParamsList());
+  if (!FEventRows.load()) FEventRows.store(new TRowsParamsList());
+  LookUpHostProcedures();
+  int32_t result = 0;
+  OnLoad(*this, parameters, result);
+}
+
+void TkvoPlugin::DoUnload(TParamsList* parameters) {
+  const int32_t count = platform::AtomicDecrement(&FLoadCount);
+  if (count < 0) {
+    std::atomic_ref<int32_t>(FLoadCount).store(0);
+    return;
+  }
+  if (count > 0) return;
+  FUnloaded.store(true, std::memory_order_seq_cst);
+  {
+    std::lock_guard guard(state_lock_);
+    FStates.fill(false);
+  }
+  std::string ini_file;
+  ReadIniFileParam(parameters, false, ini_file);
+  bool changed;
+  {
+    std::lock_guard guard(state_lock_);
+    changed = ini_file != FINIFile;
+    if (changed) FINIFile = ini_file;
+  }
+  if (changed) {
+    try {
+      OnSaveSettingsNow(*this);
+    } catch (...) {
+    }
+  }
+  try {
+    int32_t result = 0;
+    OnUnload(*this, parameters, result);
+  } catch (...) {
+  }
+  FInOptionsDialog.store(false);
+  // Data calls that passed the guard before FUnloaded was set may still use the lists.
+  while (FDataCallsInFlight.load(std::memory_order_seq_cst) > 0) std::this_thread::yield();
+  ReleaseRowLists();
+  ClearLog();
+  std::lock_guard guard(state_lock_);
+  FHostModule = 0;
+  FHostModuleHandle = nullptr;
+  FMessagesProcessorHandle = 0;
+}
+
+// --- language ---
+
+void TkvoPlugin::TranslateComponent(TComponent* component) {
+  std::string language;
+  {
+    std::lock_guard guard(state_lock_);
+    if (FLanguage.empty()) FLanguage = "NONE";
+    language = FLanguage;
+  }
+  if (FTransl) FTransl->Translate(component, language, "EN");
+}
+
+void TkvoPlugin::ApplyLanguage() {
+  {
+    std::lock_guard guard(state_lock_);
+    if (FLanguageApplied || FLanguage.empty()) return;
+    FLanguageApplied = true;  // set whether or not the translation succeeds
+  }
+  TranslateComponent(this);
+}
+
+void TkvoPlugin::ApplyLanguageParam(TParamsList* parameters) {
+  const Variant* value = FindParam(parameters, "LANGUAGE");
+  if (!value) return;
+  std::string language = value->ToText();
+  {
+    std::lock_guard guard(state_lock_);
+    if (FLanguage.empty() || language.empty() || language == FLanguage) return;
+    FLanguage = language;
+    FLanguageApplied = false;
+  }
+  ApplyLanguage();
+  try {
+    OnChangeLanguage(*this);
+  } catch (...) {
+  }
+}
+
+// --- settings ---
+
+bool TkvoPlugin::ProcessProperties(int32_t operation, TStrings* map, TComponent* target,
+                                   const std::string& file_name) {
+  if (!map || operation < 0 || operation > 1 || !target) return false;
+  // The property store arrives with the settings subsystem; until then nothing is loaded or saved.
+  (void)file_name;
+  return false;
+}
+
+// --- options dialog ---
+
+void TkvoPlugin::ShowOptionsDialog(TParamsList* parameters) noexcept {
+  if (!OnShowOptionsDialog) return;
+  TModuleTypes call_type;
+  if (parameters) {
+    try {
+      std::string ini_file;
+      ReadIniFileParam(parameters, true, ini_file);
+      ApplyLanguageParam(parameters);
+      if (const Variant* type = FindParam(parameters, "TYPE")) {
+        call_type = TModuleTypes::FromMask(static_cast<uint32_t>(type->ToInt()) & 0xFFu);
+      }
+    } catch (...) {
+      return;
+    }
+  }
+  FInOptionsDialog.store(true);
+  bool success = false;
+  try {
+    OnShowOptionsDialog(*this, call_type, parameters, success);
+  } catch (...) {
+  }
+  if (success) {
+    ClearLog();
+    // Other places of the host configuration that share the settings storage reload what was stored.
+    try {
+      const std::string path = RegistryPath();
+      ForEachPluginInstance([&](TkvoPlugin& other) {
+        if (&other == this || !other.OnLoadSettingsNow || other.RegistryPath() != path) return;
+        try {
+          other.OnLoadSettingsNow(other);
+        } catch (...) {
+        }
+      });
+    } catch (...) {
+    }
+  }
+  FInOptionsDialog.store(false);
+}
+
+}  // namespace kvo

@@ -1,0 +1,261 @@
+// TkvoPlugin: the plug-in module component. One instance per host handle holds what the host told it
+// (module index, registry path, INI file, notification handle, language), the module's self-description
+// (published properties the exports report), the lists it lends the host, its log, and the events through
+// which the framework calls the concrete module. A concrete module derives from it, sets its property
+// values and binds its events in its constructor; the creation event and the first translation run after
+// the whole constructor chain (AfterConstruction), so instances are made with CreatePluginOf<T>.
+//
+// Thread contract: the host may call into one instance from several threads at once.
+//   - `FLock` (Lock/Unlock) is for module code; the framework never takes it.
+//   - The log has its own lock (PluginLog); the item definitions have theirs (ParserItems).
+//   - Host parameters, data sources and states are guarded by `state_lock_`, held only for reads and
+//     writes of those fields, never while an event runs.
+//   - FBusy and FUnloaded are atomics; the load counter changes by atomic increment and decrement.
+//   - The result and event row lists live from the first "LOAD" to the last "UNLOAD"; data calls in
+//     flight are counted so the last "UNLOAD" destroys them only after those calls have left.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "params/params_list.h"
+#include "platform/lock.h"
+#include "platform/module.h"
+#include "plugin/custom_commands.h"
+#include "plugin/module_types.h"
+#include "plugin/parser_items.h"
+#include "plugin/plugin_log.h"
+#include "runtime/data_module.h"
+#include "runtime/event.h"
+#include "runtime/string_list.h"
+#include "runtime/type_kind.h"
+
+namespace kvo {
+
+class TkvoPlugin;
+class TWtransl;
+
+// Event types: parameters a handler may change are references.
+using TShowOptionsDialogEvent =
+    Event<void(TkvoPlugin& sender, TModuleTypes call_module_type, TParamsList* parameters, bool& success)>;
+using TExecutePluginCustomCommandEvent =
+    Event<void(TkvoPlugin& sender, const std::string& command, TParamsList* parameters, int32_t& result)>;
+using TExecutePluginCommandEvent = Event<void(TkvoPlugin& sender, TParamsList* parameters, int32_t& result)>;
+using TOnPluginStateChangeNotifyEvent = Event<void(TkvoPlugin& sender, TModuleTypes module_types)>;
+using TOnProcessData =
+    Event<void(TkvoPlugin& sender, uint32_t data_source_id, TModuleTypes call_module_type, TParamsList* data,
+               TParamsList* device, void*& in_out_binary_buffer, int32_t& result)>;
+using TOnPluginNotifyEvent = Event<void(TkvoPlugin& sender)>;
+// The property store's hooks, handed through to it by the settings operations.
+using TSetValueProc = Event<void(TObject& sender, const std::string& name, int32_t index, const Variant& value)>;
+using TGetValueProc = Event<void(TObject& sender, const std::string& name, int32_t index, Variant& value)>;
+using TBeforeProcessItemProc = Event<void(TObject& sender, const std::string& name, int32_t index,
+                                          bool& is_require_processing, bool& is_virtual, TTypeKind& item_type)>;
+
+// Where the settings live in the registry store.
+enum TRegistryRoot : uint8_t {
+  rrHKEY_CLASSES_ROOT,
+  rrHKEY_CURRENT_USER,
+  rrHKEY_LOCAL_MACHINE,
+  rrHKEY_USERS,
+  rrHKEY_PERFORMANCE_DATA,
+  rrHKEY_CURRENT_CONFIG,
+  rrHKEY_DYN_DATA,
+};
+
+// A data source the host configured, from "SET-STATE".
+struct TConfigDataSource {
+  int32_t ID = 0;
+  std::string Text1;
+  std::string Text2;
+};
+
+// Makes a complete instance of T (construction, then the creation event and the first translation).
+template <typename T>
+TkvoPlugin* CreatePluginOf(TParamsList* parameters) {
+  return Create<T>(parameters);
+}
+
+class TkvoPlugin : public TDataModule {
+ public:
+  static const TClassInfo StaticClass;
+  const TClassInfo& ClassType() const noexcept override { return StaticClass; }
+
+  // Called by the registry only (through CreatePluginOf). `parameters` may be null.
+  explicit TkvoPlugin(TParamsList* parameters);
+  ~TkvoPlugin() override;
+  void AfterConstruction() override;
+
+  // --- published properties ---
+  std::string MsgNoData = "No data for processing";
+  std::string MsgWriteComplete = "Data have been processed successful";
+  std::string MsgWriteCompleteError = "Data have been processed with errors";
+  std::string MsgBadLen = "Data array has an invalid number of columns %d (%d)";
+  float MinVersion = 3.0f;
+  std::string Description;
+  std::string LogTitle;
+  TModuleTypes ModuleType;
+  TModuleOptions ModuleOptions;
+  std::string EventsSupported;
+  bool IsMultiThreadSupported = true;
+
+  // --- published events ---
+  TShowOptionsDialogEvent OnShowOptionsDialog;
+  TExecutePluginCustomCommandEvent OnExecuteCustomCommand;
+  TExecutePluginCustomCommandEvent OnEvent;
+  TExecutePluginCommandEvent OnLoad;
+  TExecutePluginCommandEvent OnUnload;
+  TOnPluginNotifyEvent OnSaveSettingsNow;
+  TOnPluginNotifyEvent OnLoadSettingsNow;
+  TOnPluginNotifyEvent OnSetParserItems;
+  TOnPluginStateChangeNotifyEvent OnStateChanged;
+  TOnProcessData OnProcessData;
+  TOnProcessData OnGetData;
+  TOnPluginNotifyEvent OnBeforeGetParserItems;
+  TSetValueProc OnSetPropertyValue;
+  TGetValueProc OnGetPropertyValue;
+  TBeforeProcessItemProc OnBeforeProcessSettingsItem;
+  TOnPluginNotifyEvent OnChangeLanguage;
+
+  // --- the instance's main lock, for module code ---
+  void Lock() { FLock.lock(); }
+  void Unlock() { FLock.unlock(); }
+  // The same, so that std::lock_guard takes the instance itself.
+  void lock() { FLock.lock(); }
+  void unlock() { FLock.unlock(); }
+
+  // --- host identity and parameters ---
+  int32_t Handle() const { return FHandle; }
+  void SetHandle(int32_t handle) { FHandle = handle; }  // the registry's, right after construction
+  int32_t ModuleIndex() const;
+  std::string RegistryPath() const;
+  std::string INISectionPrefix() const;
+  std::string INIFile() const;
+  std::string ApplicationName() const;
+  std::string Language() const;
+  intptr_t MessagesProcessorHandle() const;
+  intptr_t HostModule() const;
+  int32_t LoadCount() const;
+  bool TemporaryLoad() const { return FTemporaryLoad; }
+  bool Unloaded() const { return FUnloaded.load(std::memory_order_relaxed); }
+  bool InOptionsDialog() const { return FInOptionsDialog.load(std::memory_order_relaxed); }
+  bool State(TModuleType type) const;
+  std::vector<TConfigDataSource> DataSources() const;
+  const std::string& Version() const { return FVersion; }
+  const std::string& ModulePath() const { return FModulePath; }
+  const std::string& ModuleFileName() const { return FModuleFileName; }
+  TRegistryRoot RegistryRoot() const { return FRegistryRoot; }
+  TRegistryRoot SecondRegistryRoot() const { return FSecondRegistryRoot; }
+  // The host procedures looked up at "LOAD"; null where the host has none.
+  void* SendData() const { return FSendData; }
+  void* SendString() const { return FSendString; }
+  void* SendByte() const { return FSendByte; }
+  TWtransl* Transl() const { return FTransl.get(); }
+
+  // --- notification and log ---
+  // Posts `msg` to the host's notification handle with word parameter ModuleIndex, without waiting.
+  void PostHostMessage(uint32_t msg, int32_t lparam);
+  // Appends one log entry and notifies the host. Never fails outwards.
+  void AddLogMessage(uint8_t kind, std::string_view text, bool flag = false);
+  void ClearLog() { FLog.Clear(); }
+  PluginLog& Log() { return FLog; }
+
+  // --- lists lent to the host, custom commands, item definitions ---
+  // The result rows; null before the first "LOAD" and after the last "UNLOAD".
+  TRowsParamsList* ResultRows() const { return FResultRows.load(std::memory_order_acquire); }
+  TRowsParamsList* EventRows() const { return FEventRows.load(std::memory_order_acquire); }
+  TkvoPluginCustomCmdList& CustomCommands() { return FCustomCommands; }
+  int32_t ParserItemCount() const { return FParserItems.Count(); }
+  void GetParserItem(int32_t index, TParserItem& item) { item = FParserItems.Get(index); }
+  void SetParserItem(int32_t index, const TParserItem& item) { FParserItems.Set(index, item); }
+  void ClearParserItems() { FParserItems.Clear(); }
+  ParserItems& Items() { return FParserItems; }
+
+  // --- operations ---
+  void ReadIniFileParam(TParamsList* parameters, bool store, std::string& ini_file);
+  TModuleTypes ModuleTypesFromValue(const Variant& type_value, bool only_enabled) const;
+  void ApplyLanguageParam(TParamsList* parameters);
+  void ApplyLanguage();
+  void TranslateComponent(TComponent* component);
+  bool ProcessProperties(int32_t operation, TStrings* map, TComponent* target, const std::string& file_name);
+  bool LoadProperties(TStrings* map, TComponent* target, const std::string& file_name) {
+    return ProcessProperties(0, map, target, file_name);
+  }
+  bool SaveProperties(TStrings* map, TComponent* target, const std::string& file_name) {
+    return ProcessProperties(1, map, target, file_name);
+  }
+  void DoLoad(TParamsList* parameters);
+  void DoUnload(TParamsList* parameters);
+  // The ShowOptionsDialog export's work; `parameters` may be null. Nothing escapes.
+  void ShowOptionsDialog(TParamsList* parameters) noexcept;
+
+  // The command dispatcher behind ExecutePluginCommand.
+  int32_t ExecuteCommand(const std::string& command, TParamsList* parameters);
+  // The data cores behind the data exports; `data`, `rows` and `events` are the host's variables.
+  int32_t DoProcessData(uint32_t data_source_id, TParamsList* parameters, void** data, TParamsList** rows);
+  int32_t DoGetData(uint32_t data_source_id, TParamsList* parameters, void** data, TParamsList** rows);
+  int32_t DoGetEvents(TParamsList** events);
+
+  // The data guard's view of the instance.
+  std::atomic<bool> FBusy{false};
+  std::atomic<bool> FUnloaded{false};
+  // Data calls between the guard and their return; the last "UNLOAD" waits for it to drop to 0.
+  std::atomic<int32_t> FDataCallsInFlight{0};
+
+ private:
+  friend struct TkvoPluginProperties;
+
+  void SetDataSourcesFromLines(std::string_view text);
+  void SetDataSourcesFromList(std::string_view text);
+  int32_t CommandSetState(TParamsList* parameters);
+  int32_t CommandSettingsNow(bool load, TParamsList* parameters);
+  int32_t CommandEvent(TParamsList* parameters);
+  void LookUpHostProcedures();
+  void ReleaseRowLists();
+
+  platform::RecursiveLock FLock;  // for module code only
+  int32_t FLoadCount = 0;         // atomic increment/decrement only
+  int32_t FHandle = 0;            // set once by the registry before the instance is shared
+
+  mutable platform::Lock state_lock_;
+  int32_t FModuleIndex = 0;                       // guarded by state_lock_
+  std::string FRegistryPath;                      // guarded by state_lock_
+  std::string FINISectionPrefix;                  // guarded by state_lock_
+  std::string FINIFile;                           // guarded by state_lock_
+  std::string FApplicationName;                   // guarded by state_lock_
+  std::string FLanguage;                          // guarded by state_lock_
+  intptr_t FMessagesProcessorHandle = 0;          // guarded by state_lock_
+  intptr_t FHostModule = 0;                       // guarded by state_lock_
+  platform::ModuleHandle FHostModuleHandle = nullptr;  // guarded by state_lock_; what FHostModule names
+  std::array<bool, 8> FStates{};                  // guarded by state_lock_
+  std::vector<TConfigDataSource> FDataSources;    // guarded by state_lock_
+  bool FLanguageApplied = false;                  // guarded by state_lock_
+
+  bool FTemporaryLoad = false;  // fixed at construction
+  std::atomic<bool> FInOptionsDialog{false};
+  std::string FVersion;         // fixed at construction
+  std::string FModulePath;      // fixed at construction
+  std::string FModuleFileName;  // fixed at construction
+  TRegistryRoot FRegistryRoot = rrHKEY_LOCAL_MACHINE;
+  TRegistryRoot FSecondRegistryRoot = rrHKEY_CURRENT_USER;
+  void* FSendData = nullptr;    // written by "LOAD" only
+  void* FSendString = nullptr;  // written by "LOAD" only
+  void* FSendByte = nullptr;    // written by "LOAD" only
+
+  std::unique_ptr<TWtransl> FTransl;
+  PluginLog FLog;
+  TkvoPluginCustomCmdList FCustomCommands;
+  ParserItems FParserItems;
+  std::atomic<TRowsParamsList*> FResultRows{nullptr};
+  std::atomic<TRowsParamsList*> FEventRows{nullptr};
+
+ public:
+  static const PropInfo kPublished[];
+};
+
+}  // namespace kvo

@@ -1,0 +1,177 @@
+// The command dispatcher: what every command does first, and the framework's own commands.
+#include <mutex>
+
+#include "plugin/host_params.h"
+#include "plugin/kvo_plugin.h"
+#include "text/text_utils.h"
+
+namespace kvo {
+namespace {
+
+// The data source number of a line or list element; false when it is no integer or is -1.
+bool SourceId(std::string_view text, int32_t* id) {
+  try {
+    int32_t value = Variant::FromText(text).ToInt();
+    if (value == -1) return false;
+    *id = value;
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+}  // namespace
+
+int32_t TkvoPlugin::ExecuteCommand(const std::string& command, TParamsList* parameters) {
+  int32_t result = -2;
+  try {
+    ApplyLanguageParam(parameters);
+  } catch (...) {
+    return -3;
+  }
+  if (const Variant* handle = FindParam(parameters, "MessagesProcessorHandle")) {
+    const int32_t value = handle->ToInt();  // a failed conversion ends the command with -3 at the export
+    std::lock_guard guard(state_lock_);
+    FMessagesProcessorHandle = value;
+  }
+
+  if (command == "LOAD" || command == "UNLOAD") {
+    try {
+      command == "LOAD" ? DoLoad(parameters) : DoUnload(parameters);
+      result = 0;
+    } catch (...) {
+      result = -3;
+    }
+  } else if (command == "SET ITEMS") {
+    const TParamsListElement* items = parameters ? parameters->FindByName("ITEMS") : nullptr;
+    if (!items || !IsText(items->Value())) return -1;
+    FParserItems.SetFromText(items->Value().ToText());
+    OnSetParserItems(*this);
+    result = 0;
+  } else if (command == "ITEMS") {
+    TParamsListElement* element = parameters ? parameters->FindByName("RESULT") : nullptr;
+    if (!element) return -1;
+    OnBeforeGetParserItems(*this);
+    element->SetValue(Variant::FromText(FParserItems.BuildText()));
+    result = 0;
+  } else if (command == "SET-STATE") {
+    result = CommandSetState(parameters);
+  } else if (command == "EVENTS-SUPPORT") {
+    if (TParamsListElement* element = parameters ? parameters->FindByName("RESULT") : nullptr) {
+      element->SetValue(Variant::FromText(EventsSupported));
+    }
+    result = 0;
+  } else if (command == "EVENT") {
+    result = CommandEvent(parameters);
+  } else if (command == "SAVE-SETTINGS-NOW" || command == "LOAD-SETTINGS-NOW") {
+    result = CommandSettingsNow(command == "LOAD-SETTINGS-NOW", parameters);
+  } else {
+    try {
+      OnExecuteCustomCommand(*this, command, parameters, result);
+    } catch (...) {
+      result = -3;
+    }
+  }
+  return result;
+}
+
+void TkvoPlugin::SetDataSourcesFromLines(std::string_view text) {
+  std::vector<TConfigDataSource> sources;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    start = end + ((end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n') ? 2 : 1);
+    try {
+      TConfigDataSource source;
+      if (!SourceId(text::ExtractField(line, ";", 1, true).text, &source.ID)) continue;
+      source.Text1 = text::ExtractField(line, ";", 2, true).text;
+      source.Text2 = text::ExtractField(line, ";", 3, true).text;
+      sources.push_back(std::move(source));
+    } catch (...) {
+      // A line that cannot be taken is skipped.
+    }
+  }
+  std::lock_guard guard(state_lock_);
+  FDataSources = std::move(sources);
+}
+
+void TkvoPlugin::SetDataSourcesFromList(std::string_view text) {
+  std::vector<TConfigDataSource> sources;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t comma = text.find(',', start);
+    if (comma == std::string_view::npos) comma = text.size();
+    TConfigDataSource source;
+    if (SourceId(text.substr(start, comma - start), &source.ID)) sources.push_back(std::move(source));
+    start = comma + 1;
+  }
+  std::lock_guard guard(state_lock_);
+  FDataSources = std::move(sources);
+}
+
+int32_t TkvoPlugin::CommandSetState(TParamsList* parameters) {
+  if (const Variant* lines = FindParam(parameters, "SERIAL-PORTS-IN-CFG2")) {
+    SetDataSourcesFromLines(lines->ToText());
+  } else if (const Variant* list = FindParam(parameters, "SERIAL-PORTS-IN-CFG")) {
+    SetDataSourcesFromList(list->ToText());
+  }
+  const Variant* result_value = FindParam(parameters, "RESULT");
+  if (!result_value) return -1;
+  const int32_t state = result_value->ToInt();
+  const Variant* type_value = FindParam(parameters, "TYPE");
+  if (!type_value) return -1;
+  const int32_t bits = type_value->ToInt();
+  {
+    std::lock_guard guard(state_lock_);
+    for (unsigned n = 0; n < 8; ++n) {
+      if (bits >> n & 1) FStates[n] = state == 1;
+    }
+  }
+  if (OnStateChanged) OnStateChanged(*this, ModuleTypesFromValue(*type_value, false));
+  return 0;
+}
+
+int32_t TkvoPlugin::CommandEvent(TParamsList* parameters) {
+  int32_t result = -1;
+  const Variant* type = FindParam(parameters, "EVENT-TYPE");
+  if (!type) return result;
+  try {
+    const std::string text = type->ToText();
+    if (OnEvent) {
+      OnEvent(*this, text, parameters, result);
+    } else {
+      result = 0;
+    }
+  } catch (...) {
+    result = -3;
+  }
+  return result;
+}
+
+int32_t TkvoPlugin::CommandSettingsNow(bool load, TParamsList* parameters) {
+  const std::string saved = INIFile();
+  std::string ini_file;
+  ReadIniFileParam(parameters, true, ini_file);
+  auto restore = [&] {
+    std::lock_guard guard(state_lock_);
+    FINIFile = saved;
+  };
+  try {
+    if (load) {
+      OnLoadSettingsNow(*this);
+      restore();
+    }
+    OnSaveSettingsNow(*this);
+  } catch (...) {
+    // Restored on failure too: left pointing at the other file, the instance's next save would
+    // overwrite that file with its own settings.
+    restore();
+    return -3;
+  }
+  restore();
+  return 0;
+}
+
+}  // namespace kvo

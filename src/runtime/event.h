@@ -1,0 +1,54 @@
+// Events: optional callables that the raiser invokes only when assigned, so an unassigned event is skipped
+// silently. Parameters a handler may change are references in the signature (`int32_t& result`).
+//
+// Thread contract: assigning and raising one event from two threads at once is a data race; raising an
+// assigned event from several threads is safe when its handler is.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <type_traits>
+#include <utility>
+
+namespace kvo {
+
+class TObject;
+
+template <typename Signature>
+class Event;
+
+template <typename R, typename... Args>
+class Event<R(Args...)> {
+ public:
+  using Handler = std::function<R(Args...)>;
+
+  Event() noexcept = default;
+  Event(std::nullptr_t) noexcept {}  // NOLINT(google-explicit-constructor): `OnLoad = nullptr`
+  template <typename F>
+    requires(!std::is_same_v<std::remove_cvref_t<F>, Event> && std::is_invocable_r_v<R, F&, Args...>)
+  Event(F&& handler) : handler_(std::forward<F>(handler)) {}  // NOLINT(google-explicit-constructor)
+
+  bool Assigned() const noexcept { return static_cast<bool>(handler_); }
+  explicit operator bool() const noexcept { return Assigned(); }
+  void Clear() noexcept { handler_ = nullptr; }
+
+  // Runs the handler when one is assigned. Unassigned: nothing happens and a non-void result is R{}.
+  R operator()(Args... args) const {
+    if (!handler_) {
+      if constexpr (std::is_void_v<R>) {
+        return;
+      } else {
+        return R{};
+      }
+    }
+    return handler_(std::forward<Args>(args)...);
+  }
+
+ private:
+  Handler handler_;
+};
+
+// The plain event: only the object that raises it.
+using TNotifyEvent = Event<void(TObject& sender)>;
+
+}  // namespace kvo

@@ -1,0 +1,23 @@
+// A loadable module for the module tests: it reports the path the platform layer finds for it.
+#include <cstring>
+#include <string>
+
+#include "platform/module.h"
+
+#if defined(_WIN32)
+#define KVO_PROBE_EXPORT __declspec(dllexport)
+#else
+#define KVO_PROBE_EXPORT __attribute__((visibility("default")))
+#endif
+
+// Copies the path into `buffer` (a C interface: the test program has its own C++ runtime on Windows) and
+// returns its full length.
+extern "C" KVO_PROBE_EXPORT size_t KvoProbeModulePath(char* buffer, size_t size) {
+  const std::string path = kvo::platform::OwnModulePath();
+  if (size > 0) {
+    const size_t copied = path.size() < size ? path.size() : size - 1;
+    std::memcpy(buffer, path.data(), copied);
+    buffer[copied] = '\0';
+  }
+  return path.size();
+}

@@ -19,16 +19,17 @@ std::atomic<uint64_t> g_heap_allocations{0};
 }  // namespace
 
 // Counts every allocation through operator new, so that the dropped path can show that it makes none.
-// (Parameter-list blocks come from the shared heap instead; a dropped block touches none of them.)
-void* operator new(size_t size) {
+// (Parameter-list blocks come from the shared heap instead; a dropped block touches none of them.) Out of
+// line, so that the compiler does not pair malloc() with operator delete and warn.
+[[gnu::noinline]] void* operator new(size_t size) {
   g_heap_allocations.fetch_add(1, std::memory_order_relaxed);
   if (void* block = std::malloc(size != 0 ? size : 1)) return block;
   throw std::bad_alloc();
 }
-void operator delete(void* block) noexcept {
+[[gnu::noinline]] void operator delete(void* block) noexcept {
   std::free(block);
 }
-void operator delete(void* block, size_t) noexcept {
+[[gnu::noinline]] void operator delete(void* block, size_t) noexcept {
   std::free(block);
 }
 

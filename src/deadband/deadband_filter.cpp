@@ -1,12 +1,39 @@
 // The deadband filter engine: building the items and filtering blocks.
 #include "deadband/deadband_filter.h"
 
+#include <cstring>
 #include <mutex>
 #include <string_view>
 
 #include "text/text_utils.h"
 
 namespace kvo {
+namespace {
+
+uint64_t Load8(const char* bytes) noexcept {
+  uint64_t value;
+  std::memcpy(&value, bytes, sizeof value);
+  return value;
+}
+
+// The exact, case-sensitive row-marker test, by two loads instead of a memory compare.
+bool IsRowMarkerName(std::string_view name) noexcept {
+  static_assert(kNewRowMarker.size() == 9);
+  return name.size() == 9 && Load8(name.data()) == Load8(kNewRowMarker.data()) && name[8] == kNewRowMarker[8];
+}
+
+}  // namespace
+
+DeadbandFilter::NameKey DeadbandFilter::KeyOf(std::string_view name) noexcept {
+  NameKey key{0, 0, name.size()};
+  if (name.size() >= 8) {
+    key.head = Load8(name.data());
+    key.tail = Load8(name.data() + name.size() - 8);
+  } else if (!name.empty()) {
+    std::memcpy(&key.head, name.data(), name.size());
+  }
+  return key;
+}
 
 DeadbandFilter::DeadbandFilter(TickSource& ticks) : ticks_(ticks) {}
 
@@ -20,6 +47,8 @@ void DeadbandFilter::ResetItems() {
 void DeadbandFilter::ClearItems() {
   std::lock_guard guard(lock_);
   items_.clear();
+  keys_.clear();
+  has_time_items_ = false;
   passed_count_ = 0;
 }
 
@@ -29,6 +58,7 @@ void DeadbandFilter::BuildItems(const DeadbandSettings& settings) {
   const int32_t relationship = settings.RelationshipIndex();
   relationship_ = relationship < 0 ? 0 : static_cast<uint8_t>(relationship);  // a byte, as stored
   items_.reserve(kDeadbandSlotCount);
+  keys_.reserve(kDeadbandSlotCount);
   for (int n = 1; n <= kDeadbandSlotCount; ++n) {
     SlotValues slot;
     if (!settings.Slot(n, &slot)) continue;
@@ -38,7 +68,10 @@ void DeadbandFilter::BuildItems(const DeadbandSettings& settings) {
     if (!slot.type_exists || !slot.type_is_combo || slot.type_index < 0 || slot.type_index > 3) continue;
     if (!slot.val_exists) continue;
     const double band = slot.val_is_text ? BandFromText(slot.val_text) : slot.val_number;
-    items_.emplace_back(this, static_cast<TDeadBandType>(slot.type_index), name, band, ticks_);
+    const TDeadBandListItem& item =
+        items_.emplace_back(this, static_cast<TDeadBandType>(slot.type_index), name, band, ticks_);
+    keys_.push_back(KeyOf(item.VarName));
+    has_time_items_ = has_time_items_ || item.BandType == TDeadBandType::dbTimeLimit;
   }
 }
 
@@ -47,21 +80,28 @@ int32_t DeadbandFilter::ProcessData(const TParamsList* data, TParamsList* result
   std::lock_guard guard(lock_);
   if (result_rows->Count() != 0) result_rows->Clear();
   if (data == nullptr) return 0;
-  const uint32_t now = ticks_.Now();  // one reading for every time-limit test of the block
+  // One reading for every time-limit test of the block; without such items nobody would look at it.
+  const uint32_t now = has_time_items_ ? ticks_.Now() : 0;
   const int32_t count = data->Count();
   const size_t item_count = items_.size();
   if (item_count == 0 || count == 0) return 0;
 
   for (int32_t i = 0; i < count; ++i) {
     const TParamsListElement* element = data->Element(i);
-    if (element->IsRowMarker()) continue;  // rows inside a block are no boundaries for the filter
+    if (IsRowMarkerName(element->Name())) continue;  // rows inside a block are no boundaries for the filter
     // The element's LowerName was lower-cased by the same platform routine as VarName; no trimming.
     const std::string_view name = element->LowerName();
-    for (TDeadBandListItem& item : items_) {
-      if (item.VarName == name) {
-        if (item.Evaluate(element->Value(), now)) ++passed_count_;
-        break;  // only the first item with the name
+    const NameKey key = KeyOf(name);
+    for (size_t k = 0; k < item_count; ++k) {
+      const NameKey& candidate = keys_[k];
+      if (candidate.head != key.head ||  candidate.length != key.length)
+        continue;
+      if (key.length > 16 &&
+          std::memcmp(name.data() + 8, items_[k].VarName.data() + 8, key.length - 16) != 0) {
+        continue;
       }
+      if (items_[k].Evaluate(element->Value(), now)) ++passed_count_;
+      break;  // only the first item with the name
     }
     if ((relationship_ == 0 && passed_count_ == item_count) || (relationship_ == 1 && passed_count_ > 0)) {
       result_rows->AppendList(data);

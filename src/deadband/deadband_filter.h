@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "deadband/deadband_item.h"
@@ -39,7 +40,8 @@ class DeadbandFilter {
 
   // Filters one block: empties `result_rows`, then, when the block passes, appends a copy of the whole
   // block to it (closed by a row marker if the block does not end with one) and re-arms the items.
-  // Always returns 0. A null `data` only empties the result rows. A null `result_rows` (no result list yet)
+  // Always returns 0. The tick counter is read once per block, and only when there are time-limit items
+  // to test with it. A null `data` only empties the result rows. A null `result_rows` (no result list yet)
   // does nothing at all: the items are not evaluated, since a passing block would have nowhere to go.
   // Errors other than those of measuring a value (for example no memory for the copy) are raised, with the
   // lock released.
@@ -52,9 +54,20 @@ class DeadbandFilter {
   std::vector<TDeadBandListItem> Items() const;
 
  private:
+  // A name reduced to its length and its first and last 8 bytes. Names of up to 16 bytes are equal exactly
+  // when their keys are, so matching an element against the items compares integers, not memory.
+  struct NameKey {
+    uint64_t head;
+    uint64_t tail;
+    size_t length;
+  };
+  static NameKey KeyOf(std::string_view name) noexcept;
+
   TickSource& ticks_;
   mutable platform::RecursiveLock lock_;  // the item lock
   std::vector<TDeadBandListItem> items_;  // guarded by lock_
+  std::vector<NameKey> keys_;             // guarded by lock_: keys_[i] is the key of items_[i].VarName
+  bool has_time_items_ = false;           // guarded by lock_: only these need the block's tick reading
   uint8_t relationship_ = 0;              // guarded by lock_
   size_t passed_count_ = 0;               // guarded by lock_: items whose Passed is set
 };

@@ -2,7 +2,8 @@
 //
 // Windows: `target` is a window handle and the notification is PostMessageA(target, message, wparam,
 // lparam). POSIX: `target` is a file descriptor the host reads (socket, pipe or eventfd); one notification
-// is one 12-byte record of three little-endian 32-bit values: message, wparam, lparam.
+// is one 12-byte record of three little-endian 32-bit values: message, wparam, lparam. An eventfd takes
+// only 8-byte counts, so there each notification adds one to the count.
 //
 // Thread contract: [any-thread]. Never blocks and never raises SIGPIPE; a stale or invalid target is
 // ignored, as a stale window handle is.

@@ -3,6 +3,9 @@
 // 8-bit text is UTF-8 on POSIX and the ANSI code page on Windows. Invalid input is replaced
 // (U+FFFD, or "?" where the code page has no such character), never trusted.
 //
+// The conversions allocate like std::string (std::bad_alloc; on Windows also std::length_error for texts
+// of 2^31 units or more, beyond what the system converters take).
+//
 // Thread contract: [any-thread].
 #pragma once
 

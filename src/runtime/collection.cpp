@@ -14,11 +14,14 @@ constinit const TClassInfo TCollection::StaticClass{"TCollection", &TPersistent:
 int32_t TCollectionItem::Index() const noexcept {
   if (FCollection == nullptr) return -1;
   const auto& items = FCollection->FItems;
-  const auto it = std::find_if(items.begin(), items.end(), [this](const auto& item) { return item.get() == this; });
+  const auto it =
+      std::find_if(items.begin(), items.end(), [this](const auto& item) { return item.get() == this; });
   return it == items.end() ? -1 : static_cast<int32_t>(it - items.begin());
 }
 
-TPersistent* TCollectionItem::GetOwner() const noexcept { return FCollection; }
+TPersistent* TCollectionItem::GetOwner() const noexcept {
+  return FCollection;
+}
 
 TCollectionItem& TCollection::Items(int32_t index) const {
   if (index < 0 || index >= Count()) {
@@ -47,7 +50,8 @@ void TCollection::Assign(const TPersistent& source) {
   }
   if (collection == this) return;
   Clear();
-  for (int32_t i = 0; i < collection->Count(); ++i) Add().Assign(collection->Items(i));
+  for (int32_t i = 0; i < collection->Count(); ++i)
+    Add().Assign(collection->Items(i));
 }
 
 }  // namespace kvo

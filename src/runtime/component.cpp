@@ -106,7 +106,9 @@ void TComponent::DestroyComponents() noexcept {
   }
 }
 
-void TComponent::Loaded() { FLoading = false; }
+void TComponent::Loaded() {
+  FLoading = false;
+}
 
 void TComponent::Notification(TComponent& /*component*/, TOperation /*operation*/) {}
 

@@ -11,13 +11,16 @@ constinit const PropInfo TDataModule::kPublished[] = {
 constinit const TClassInfo TDataModule::StaticClass{"TDataModule", &TComponent::StaticClass,
                                                     TDataModule::kPublished};
 
-TDataModule::TDataModule(TComponent* owner) : TComponent(owner) { SetLoading(true); }
+TDataModule::TDataModule(TComponent* owner) : TComponent(owner) {
+  SetLoading(true);
+}
 
 void TDataModule::AfterConstruction() {
   TComponent::AfterConstruction();
   Loaded();
   // By index: a Loaded override may add components, which then get theirs too.
-  for (int32_t i = 0; i < ComponentCount(); ++i) Components(i)->Loaded();
+  for (int32_t i = 0; i < ComponentCount(); ++i)
+    Components(i)->Loaded();
   DoCreate();
 }
 

@@ -25,8 +25,9 @@ class Event<R(Args...)> {
   Event() noexcept = default;
   Event(std::nullptr_t) noexcept {}  // NOLINT(google-explicit-constructor): `OnLoad = nullptr`
   template <typename F>
-    requires(!std::is_same_v<std::remove_cvref_t<F>, Event> && std::is_invocable_r_v<R, F&, Args...>)
-  Event(F&& handler) : handler_(std::forward<F>(handler)) {}  // NOLINT(google-explicit-constructor)
+  requires(!std::is_same_v<std::remove_cvref_t<F>, Event> && std::is_invocable_r_v<R, F&, Args...>)
+      Event(F&& handler)
+      : handler_(std::forward<F>(handler)) {}  // NOLINT(google-explicit-constructor)
 
   bool Assigned() const noexcept { return static_cast<bool>(handler_); }
   explicit operator bool() const noexcept { return Assigned(); }

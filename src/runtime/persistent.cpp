@@ -9,7 +9,9 @@ namespace kvo {
 
 constinit const TClassInfo TPersistent::StaticClass{"TPersistent", &TObject::StaticClass};
 
-void TPersistent::Assign(const TPersistent& source) { source.AssignTo(*this); }
+void TPersistent::Assign(const TPersistent& source) {
+  source.AssignTo(*this);
+}
 
 void TPersistent::AssignTo(TPersistent& dest) const {
   std::string message = "Cannot assign a ";

@@ -72,7 +72,8 @@ void CheckOrdinal(const TObject& object, const PropInfo& prop, int32_t value) {
     ThrowInvalid(object, prop, "ordinal " + std::to_string(value) + " is out of range");
   }
   if (prop.Kind == tkSet && (static_cast<uint32_t>(value) & ~AllMembers(*prop.EnumType)) != 0) {
-    ThrowInvalid(object, prop, "mask " + std::to_string(static_cast<uint32_t>(value)) + " has no such members");
+    ThrowInvalid(object, prop,
+                 "mask " + std::to_string(static_cast<uint32_t>(value)) + " has no such members");
   }
 }
 
@@ -109,7 +110,8 @@ int32_t OrdinalFromVariant(const TObject& object, const PropInfo& prop, const Va
     const int32_t ordinal = prop.EnumType->IndexOf(text::Trim(text));
     if (ordinal >= 0) return ordinal;
     if (!prop.IsBoolean()) {
-      ThrowInvalid(object, prop, "\"" + text + "\" is not a valid " + std::string(prop.EnumType->TypeName) + " value");
+      ThrowInvalid(object, prop,
+                   "\"" + text + "\" is not a valid " + std::string(prop.EnumType->TypeName) + " value");
     }
   }
   if (prop.IsBoolean()) return Converted(object, prop, [&] { return value.ToBool() ? 1 : 0; });
@@ -138,7 +140,8 @@ const PropInfo& FindPropInfo(const TObject& object, std::string_view name) {
 
 std::vector<const PropInfo*> GetPropList(const TClassInfo& cls) {
   std::vector<const TClassInfo*> chain;
-  for (const TClassInfo* c = &cls; c != nullptr; c = c->Parent()) chain.push_back(c);
+  for (const TClassInfo* c = &cls; c != nullptr; c = c->Parent())
+    chain.push_back(c);
   std::vector<const PropInfo*> list;
   for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
     for (const PropInfo& prop : (*it)->OwnProperties()) {
@@ -150,7 +153,9 @@ std::vector<const PropInfo*> GetPropList(const TClassInfo& cls) {
   return list;
 }
 
-std::vector<const PropInfo*> GetPropList(const TObject& object) { return GetPropList(object.ClassType()); }
+std::vector<const PropInfo*> GetPropList(const TObject& object) {
+  return GetPropList(object.ClassType());
+}
 
 Variant GetPropValue(const TObject& object, std::string_view name) {
   return GetPropValue(object, FindPropInfo(object, name));
@@ -284,8 +289,8 @@ void SetEnumProp(TObject& object, const PropInfo& prop, std::string_view identif
   const int32_t ordinal = prop.EnumType->IndexOf(identifier);
   if (ordinal < 0) {
     ThrowInvalid(object, prop,
-                 "\"" + std::string(identifier) + "\" is not a valid " + std::string(prop.EnumType->TypeName) +
-                     " value");
+                 "\"" + std::string(identifier) + "\" is not a valid " +
+                     std::string(prop.EnumType->TypeName) + " value");
   }
   prop.SetOrd(object, ordinal);
 }

@@ -176,7 +176,8 @@ struct Publish {
 
   template <auto Getter, auto Setter = nullptr>
   static constexpr PropInfo Float(std::string_view name) {
-    static_assert(std::is_floating_point_v<publish_detail::ValueOf<T, Getter>>, "Float needs a floating value");
+    static_assert(std::is_floating_point_v<publish_detail::ValueOf<T, Getter>>,
+                  "Float needs a floating value");
     using Th = publish_detail::Thunks<T, Getter, Setter>;
     PropInfo info{.Name = name, .Kind = tkFloat};
     info.GetFloat = &Th::GetFloat;

@@ -12,7 +12,7 @@
 namespace kvo {
 
 template <typename E, std::unsigned_integral Bits = uint32_t>
-  requires std::is_enum_v<E>
+requires std::is_enum_v<E>
 class TSet {
  public:
   using Element = E;
@@ -20,7 +20,8 @@ class TSet {
 
   constexpr TSet() noexcept = default;
   constexpr TSet(std::initializer_list<E> members) noexcept {
-    for (E member : members) Include(member);
+    for (E member : members)
+      Include(member);
   }
   // Bits beyond the storage are dropped; bits without a member are kept (the mask is the whole truth).
   static constexpr TSet FromMask(uint32_t mask) noexcept {

@@ -9,7 +9,9 @@
 namespace kvo {
 namespace {
 
-char Lower(char c) noexcept { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c) noexcept {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // Byte order with A-Z folded to a-z.
 int CompareText(std::string_view a, std::string_view b) noexcept {
@@ -26,9 +28,13 @@ int CompareText(std::string_view a, std::string_view b) noexcept {
   throw EStringListError("List index out of bounds (" + std::to_string(index) + ")");
 }
 
-[[noreturn]] void ThrowSorted() { throw EStringListError("Operation not allowed on sorted list"); }
+[[noreturn]] void ThrowSorted() {
+  throw EStringListError("Operation not allowed on sorted list");
+}
 
-[[noreturn]] void ThrowDuplicate() { throw EStringListError("String list does not allow duplicates"); }
+[[noreturn]] void ThrowDuplicate() {
+  throw EStringListError("String list does not allow duplicates");
+}
 
 }  // namespace
 
@@ -67,7 +73,8 @@ int32_t TStringList::Add(std::string_view text) {
     if (FDuplicates == TDuplicates::dupError) ThrowDuplicate();
   }
   // After its equals, so that equal lines keep the order they came in.
-  while (index < Count() && CompareText(FItems[static_cast<size_t>(index)], text) == 0) ++index;
+  while (index < Count() && CompareText(FItems[static_cast<size_t>(index)], text) == 0)
+    ++index;
   FItems.insert(FItems.begin() + index, std::string(text));
   return index;
 }
@@ -88,10 +95,9 @@ void TStringList::SetSorted(bool sorted) {
 
 bool TStringList::Find(std::string_view text, int32_t& index) const {
   // The first of the equal lines, so IndexOf agrees with the unsorted search.
-  const auto it = std::lower_bound(FItems.begin(), FItems.end(), text,
-                                   [](const std::string& item, std::string_view key) {
-                                     return CompareText(item, key) < 0;
-                                   });
+  const auto it = std::lower_bound(
+      FItems.begin(), FItems.end(), text,
+      [](const std::string& item, std::string_view key) { return CompareText(item, key) < 0; });
   index = static_cast<int32_t>(it - FItems.begin());
   return it != FItems.end() && CompareText(*it, text) == 0;
 }

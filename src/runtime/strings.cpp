@@ -22,7 +22,8 @@ int32_t TStrings::IndexOf(std::string_view text) const {
 
 std::string TStrings::Text() const {
   size_t size = 0;
-  for (int32_t i = 0; i < Count(); ++i) size += Get(i).size() + 2;
+  for (int32_t i = 0; i < Count(); ++i)
+    size += Get(i).size() + 2;
   std::string text;
   text.reserve(size);
   for (int32_t i = 0; i < Count(); ++i) {
@@ -55,7 +56,8 @@ void TStrings::Assign(const TPersistent& source) {
   }
   if (strings == this) return;
   Clear();
-  for (int32_t i = 0; i < strings->Count(); ++i) Add(strings->Get(i));
+  for (int32_t i = 0; i < strings->Count(); ++i)
+    Add(strings->Get(i));
 }
 
 }  // namespace kvo

@@ -118,16 +118,33 @@ TEST(DeadbandFilter, TimeLimitCountsAcrossAWrapOfTheTickCounter) {
   }
 }
 
-TEST(DeadbandFilter, TickCounterIsReadOncePerBlockWithData) {
+TEST(DeadbandFilter, TickCounterIsReadOncePerBlockWithDataWhenTimeLimitsAreWatched) {
   Harness h;
-  h.BuildOne("x", Type::dbAbsolute, 100);
+  MemoryDeadbandSettings settings;
+  settings.SetSlot(1, "t", 2, 1000);
+  settings.SetSlot(2, "u", 2, 1000);
+  h.Build(settings);
   const int after_build = h.ticks.Reads();
-  h.Feed({{"x", Variant::FromInt(1)}, {"y", Variant::FromInt(2)}, Marker()});  // passes: no time items
+  EXPECT_EQ(after_build, 2);  // each time-limit item takes its reference
+  h.Feed({{"t", Variant::FromInt(1)}, {"u", Variant::FromInt(2)}, {"t", Variant::FromInt(3)}, Marker()});
   EXPECT_EQ(h.ticks.Reads(), after_build + 1);
   h.Feed({});
   EXPECT_EQ(h.ticks.Reads(), after_build + 2);
   EXPECT_EQ(h.filter.ProcessData(nullptr, &h.rows), 0);
   EXPECT_EQ(h.ticks.Reads(), after_build + 2);
+}
+
+TEST(DeadbandFilter, TickCounterIsNotReadWithoutTimeLimitItems) {
+  Harness h;
+  h.BuildOne("t", Type::dbTimeLimit, 1);  // replaced below
+  MemoryDeadbandSettings settings;
+  settings.SetSlot(1, "x", 0, 1);
+  settings.SetSlot(2, "n", 3, 1);
+  settings.SetRelationshipIndex(1);
+  h.Build(settings);
+  EXPECT_TRUE(h.Feed({{"x", Variant::FromInt(1)}, {"n", Variant::Null()}}));  // passing resets, too
+  EXPECT_FALSE(h.Feed({{"x", Variant::FromInt(1)}}));
+  EXPECT_EQ(h.ticks.Reads(), 1);  // only the first build's time-limit item
 }
 
 TEST(DeadbandFilter, TimeLimitUsesOneReadingForTheWholeBlock) {
@@ -236,12 +253,46 @@ TEST(DeadbandFilter, NamesMatchIgnoringLetterCaseButNotBlanks) {
   }
 }
 
+TEST(DeadbandFilter, NamesMatchWholeAtEveryLength) {
+  struct Case {
+    const char* item;
+    const char* block_name;
+    bool passes;
+  };
+  const std::vector<Case> cases = {
+      {"a", "a", true},
+      {"a", "b", false},
+      {"ab", "ab\x01", false},
+      {"abcdefg", "abcdefh", false},
+      {"abcdefgh", "abcdefgh", true},
+      {"abcdefgh", "abcdefgi", false},
+      {"abababab", "ababababab", false},  // same first and last eight bytes
+      {"abcdefghijklmnop", "abcdefghijklmnop", true},
+      {"abcdefghijklmnop", "abcdefghXjklmnop", false},
+      {"abcdefghXijklmnop", "abcdefghYijklmnop", false},
+      {"temperature_0001_room", "temperature_0001_room", true},
+      {"temperature_0001_room", "temperature_0002_room", false},  // only the middle differs
+      {"temperature_0001_room", "temperature_0001_roomx", false},
+      {"\xC3\x84nderung", "\xC3\x84nderung", true},
+  };
+  for (const Case& c : cases) {
+    Harness h;
+    h.BuildOne(c.item, Type::dbCountLimit, 1);
+    EXPECT_EQ(h.Feed(c.block_name, Variant::Null()), c.passes) << c.item << " / " << c.block_name;
+  }
+}
+
 TEST(DeadbandFilter, RowMarkersAreSkippedByExactName) {
   Harness h;
   h.BuildOne("$NEW_ROW$", Type::dbCountLimit, 1);  // watches the marker's name in lower case
   EXPECT_FALSE(h.Feed({Marker(), Marker(), Marker()}));
   EXPECT_EQ(h.Item(0).LastValue, DeadbandValue::Number(0));
   EXPECT_TRUE(h.Feed({{"$new_row$", Variant::Null()}}));  // not a marker: a watched variable
+  for (const char* near_marker : {"$NEW_ROWX", "$NEW_ROW$$", "$NEW_ROW"}) {
+    Harness other;
+    other.BuildOne(near_marker, Type::dbCountLimit, 1);
+    EXPECT_TRUE(other.Feed({{near_marker, Variant::Null()}})) << near_marker;
+  }
 }
 
 TEST(DeadbandFilter, BlockOfOnlyMarkersIsDropped) {

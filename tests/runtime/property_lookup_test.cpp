@@ -14,7 +14,8 @@ namespace {
 
 std::vector<std::string> Names(const std::vector<const PropInfo*>& list) {
   std::vector<std::string> names;
-  for (const PropInfo* prop : list) names.emplace_back(prop->Name);
+  for (const PropInfo* prop : list)
+    names.emplace_back(prop->Name);
   return names;
 }
 
@@ -43,24 +44,23 @@ TEST_P(PropertyLookup, FindsNameIgnoringCaseThroughBaseClasses) {
 
 INSTANTIATE_TEST_SUITE_P(
     Names, PropertyLookup,
-    ::testing::Values(LookupCase{"Ratio", "Ratio", tkFloat},       // own class
-                      LookupCase{"rAtIo", "Ratio", tkFloat},       // letter case
-                      LookupCase{"WIDTH", "Width", tkInteger},     // base class
-                      LookupCase{"caption", "Caption", tkLString}, // base class, case
-                      LookupCase{"name", "Name", tkLString},       // component root
-                      LookupCase{"TAG", "Tag", tkInteger},         // component root
-                      LookupCase{"visible", "Visible", tkEnumeration},
-                      LookupCase{"Shades", "Shades", tkSet},
-                      LookupCase{"items", "Items", tkClass},
-                      LookupCase{"extra", "Extra", tkVariant},
-                      LookupCase{"onchange", "OnChange", tkMethod},
-                      LookupCase{"Colour", "", tkUnknown},
-                      LookupCase{"", "", tkUnknown},
-                      LookupCase{"Ratio ", "", tkUnknown}));
+    ::testing::Values(LookupCase{"Ratio", "Ratio", tkFloat},        // own class
+                      LookupCase{"rAtIo", "Ratio", tkFloat},        // letter case
+                      LookupCase{"WIDTH", "Width", tkInteger},      // base class
+                      LookupCase{"caption", "Caption", tkLString},  // base class, case
+                      LookupCase{"name", "Name", tkLString},        // component root
+                      LookupCase{"TAG", "Tag", tkInteger},          // component root
+                      LookupCase{"visible", "Visible", tkEnumeration}, LookupCase{"Shades", "Shades", tkSet},
+                      LookupCase{"items", "Items", tkClass}, LookupCase{"extra", "Extra", tkVariant},
+                      LookupCase{"onchange", "OnChange", tkMethod}, LookupCase{"Colour", "", tkUnknown},
+                      LookupCase{"", "", tkUnknown}, LookupCase{"Ratio ", "", tkUnknown}));
 
 TEST(PropertyLookupRules, LetterCaseIgnoredOnlyForAsciiLetters) {
   TGauge gauge(nullptr);
-  EXPECT_EQ(GetPropInfo(gauge, "W\xC3\x8D" "DTH"), nullptr);
+  EXPECT_EQ(GetPropInfo(gauge,
+                        "W\xC3\x8D"
+                        "DTH"),
+            nullptr);
   EXPECT_NE(GetPropInfo(TGauge::StaticClass, "wIdTh"), nullptr);
 }
 
@@ -87,10 +87,9 @@ TEST(PropertyLookupRules, MostDerivedDeclarationWins) {
 
 TEST(PropertyList, ListsBaseClassesFirstInDeclarationOrder) {
   TDialGauge gauge(nullptr);
-  const std::vector<std::string> expected = {"Name",   "Tag",       "Width",  "Caption", "Visible",
-                                             "MinVersion", "Ratio", "Shade",  "Shades",  "RawShades",
-                                             "Extra",  "Items",     "Buddy",  "Spare",   "Columns",
-                                             "Double", "Count",     "OnChange"};
+  const std::vector<std::string> expected = {
+      "Name",      "Tag",   "Width", "Caption", "Visible", "MinVersion", "Ratio",  "Shade", "Shades",
+      "RawShades", "Extra", "Items", "Buddy",   "Spare",   "Columns",    "Double", "Count", "OnChange"};
   EXPECT_EQ(Names(GetPropList(gauge)), expected);
   EXPECT_EQ(Names(GetPropList(TDialGauge::StaticClass)), expected);
 }

@@ -9,7 +9,8 @@ constinit const PropInfo TColumn::kPublished[] = {
     Publish<TColumn>::String<&TColumn::Caption, &TColumn::Caption>("Caption"),
     Publish<TColumn>::Integer<&TColumn::Width, &TColumn::Width>("Width"),
 };
-constinit const TClassInfo TColumn::StaticClass{"TColumn", &TCollectionItem::StaticClass, TColumn::kPublished};
+constinit const TClassInfo TColumn::StaticClass{"TColumn", &TCollectionItem::StaticClass,
+                                                TColumn::kPublished};
 
 void TColumn::Assign(const TPersistent& source) {
   const auto* column = dynamic_cast<const TColumn*>(&source);
@@ -41,7 +42,8 @@ constinit const PropInfo TDialGauge::kPublished[] = {
     Publish<TDialGauge>::Integer<[](const TDialGauge& g) { return g.Items().Count(); }>("Count"),
     Publish<TDialGauge>::Method<&TDialGauge::OnChange>("OnChange"),
 };
-constinit const TClassInfo TDialGauge::StaticClass{"TDialGauge", &TGauge::StaticClass, TDialGauge::kPublished};
+constinit const TClassInfo TDialGauge::StaticClass{"TDialGauge", &TGauge::StaticClass,
+                                                   TDialGauge::kPublished};
 
 constinit const PropInfo TFixedGauge::kPublished[] = {
     Publish<TFixedGauge>::Integer<[](const TFixedGauge&) { return int32_t{42}; }>("WIDTH"),

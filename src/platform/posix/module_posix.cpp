@@ -51,11 +51,9 @@ int MatchBaseName(dl_phdr_info* info, size_t, void* data) {
   return 1;
 }
 
-}  // namespace
-
-std::string OwnModulePath() {
+std::string FindOwnModulePath() {
   try {
-    const void* address = reinterpret_cast<const void*>(&OwnModulePath);
+    const void* address = reinterpret_cast<const void*>(&FindOwnModulePath);
     if (std::string path = MappedFile(address); !path.empty()) return path;
     Dl_info info{};
     if (dladdr(address, &info) == 0 || info.dli_fname == nullptr) return {};
@@ -63,6 +61,18 @@ std::string OwnModulePath() {
     if (full == nullptr) return info.dli_fname;
     std::string path(full);
     free(full);
+    return path;
+  } catch (...) {
+    return {};
+  }
+}
+
+}  // namespace
+
+std::string OwnModulePath() {
+  // Reading the process's memory map is slow in a large host, and the answer never changes.
+  static const std::string path = FindOwnModulePath();
+  try {
     return path;
   } catch (...) {
     return {};

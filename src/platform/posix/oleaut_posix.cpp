@@ -47,37 +47,25 @@ bool IsKnownType(uint16_t vt) {
   }
 }
 
-struct IntegerRange {
+// The integer types: their width in bytes and the values they hold.
+struct IntegerType {
+  uint16_t vt;
+  int width;
   int64_t low;
   int64_t high;
 };
 
-bool IntegerRangeOf(uint16_t vt, IntegerRange* range) {
-  switch (vt) {
-    case kVtI1:
-      *range = {INT8_MIN, INT8_MAX};
-      return true;
-    case kVtUi1:
-      *range = {0, UINT8_MAX};
-      return true;
-    case kVtI2:
-      *range = {INT16_MIN, INT16_MAX};
-      return true;
-    case kVtUi2:
-      *range = {0, UINT16_MAX};
-      return true;
-    case kVtI4:
-      *range = {INT32_MIN, INT32_MAX};
-      return true;
-    case kVtUi4:
-      *range = {0, UINT32_MAX};
-      return true;
-    case kVtI8:
-      *range = {INT64_MIN, INT64_MAX};
-      return true;
-    default:
-      return false;
+constexpr IntegerType kIntegerTypes[] = {
+    {kVtI1, 1, INT8_MIN, INT8_MAX},   {kVtUi1, 1, 0, UINT8_MAX},        {kVtI2, 2, INT16_MIN, INT16_MAX},
+    {kVtUi2, 2, 0, UINT16_MAX},       {kVtI4, 4, INT32_MIN, INT32_MAX}, {kVtUi4, 4, 0, UINT32_MAX},
+    {kVtI8, 8, INT64_MIN, INT64_MAX},
+};
+
+const IntegerType* IntegerTypeOf(uint16_t vt) {
+  for (const IntegerType& type : kIntegerTypes) {
+    if (type.vt == vt) return &type;
   }
+  return nullptr;
 }
 
 void StoreInteger(OleVariant& out, uint16_t vt, int64_t value) {
@@ -104,25 +92,6 @@ void StoreInteger(OleVariant& out, uint16_t vt, int64_t value) {
       out.llVal = value;
       break;
   }
-}
-
-bool SignednessOnly(uint16_t from, uint16_t to) {
-  auto width = [](uint16_t vt) {
-    switch (vt) {
-      case kVtI1:
-      case kVtUi1:
-        return 1;
-      case kVtI2:
-      case kVtUi2:
-        return 2;
-      case kVtI4:
-      case kVtUi4:
-        return 4;
-      default:
-        return 0;
-    }
-  };
-  return width(from) != 0 && width(from) == width(to);
 }
 
 // A non-text source value reduced to what the numeric conversions need.
@@ -178,17 +147,16 @@ int32_t NumberOf(const OleVariant& v, Number* n) {
 
 double RoundHalfEven(double value) {
   double whole = std::floor(value);
-  const double fraction = value - whole;  // exact: both share the binary exponent range
+  const double fraction = value - whole;  // exact for every double
   if (fraction > 0.5 || (fraction == 0.5 && std::fmod(whole, 2.0) != 0.0)) whole += 1.0;
   return whole;
 }
 
 // Checks that a rounded real lies in [low, high]; NaN never does.
-bool RealFits(double rounded, IntegerRange range) {
+bool RealFits(double rounded, int64_t low, int64_t high) {
   // high + 1 is exact for the narrow types; for I8, high itself rounds up to 2^63, the bound wanted.
-  const double above =
-      range.high == INT64_MAX ? static_cast<double>(range.high) : static_cast<double>(range.high) + 1.0;
-  return rounded >= static_cast<double>(range.low) && rounded < above;
+  const double above = high == INT64_MAX ? static_cast<double>(high) : static_cast<double>(high) + 1.0;
+  return rounded >= static_cast<double>(low) && rounded < above;
 }
 
 int64_t CurrencyToInteger(int64_t cy) {
@@ -200,16 +168,16 @@ int64_t CurrencyToInteger(int64_t cy) {
   return whole;
 }
 
-int32_t ToInteger(const Number& n, IntegerRange range, int64_t* out) {
+int32_t ToInteger(const Number& n, const IntegerType& type, int64_t* out) {
   int64_t value;
   if (n.kind == Number::kReal) {
     const double rounded = RoundHalfEven(n.real);
-    if (!RealFits(rounded, range)) return kOleOverflow;
+    if (!RealFits(rounded, type.low, type.high)) return kOleOverflow;
     value = static_cast<int64_t>(rounded);
   } else {
     value = n.kind == Number::kCurrency ? CurrencyToInteger(n.integer) : n.integer;
   }
-  if (value < range.low || value > range.high) return kOleOverflow;
+  if (value < type.low || value > type.high) return kOleOverflow;
   *out = value;
   return kOk;
 }
@@ -236,7 +204,7 @@ int32_t ToCurrency(const Number& n, int64_t* out) {
       return kOk;
     default: {
       const double scaled = RoundHalfEven(n.real * kCyScale);
-      if (!RealFits(scaled, {INT64_MIN, INT64_MAX})) return kOleOverflow;
+      if (!RealFits(scaled, INT64_MIN, INT64_MAX)) return kOleOverflow;
       *out = static_cast<int64_t>(scaled);
       return kOk;
     }
@@ -263,10 +231,12 @@ bool AsciiTrimmed(Bstr text, std::string* out) {
   const uint32_t length = BstrLength(text);
   uint32_t begin = 0, end = length;
   auto blank = [](char16_t c) { return c == u' ' || c == u'\t'; };
-  while (begin < end && blank(text[begin]))
+  while (begin < end && blank(text[begin])) {
     ++begin;
-  while (end > begin && blank(text[end - 1]))
+  }
+  while (end > begin && blank(text[end - 1])) {
     --end;
+  }
   out->clear();
   out->reserve(end - begin);
   for (uint32_t i = begin; i < end; ++i) {
@@ -340,8 +310,9 @@ int32_t ScaleDecimal(const Decimal& d, int scale, int64_t* out) {
   if (count + exponent > 19) return kOleOverflow;
   const int64_t kept = exponent >= 0 ? count : count + exponent;
   uint64_t magnitude = 0;
-  for (int64_t i = 0; i < kept; ++i)
+  for (int64_t i = 0; i < kept; ++i) {
     magnitude = magnitude * 10 + uint64_t(d.digits[size_t(i)] - '0');
+  }
   for (int64_t i = 0; i < exponent; ++i) {
     if (magnitude > UINT64_MAX / 10) return kOleOverflow;
     magnitude *= 10;
@@ -492,8 +463,9 @@ std::string CurrencyText(int64_t cy) {
     char digits[5] = {char('0' + fraction / 1000), char('0' + fraction / 100 % 10),
                       char('0' + fraction / 10 % 10), char('0' + fraction % 10), 0};
     size_t length = 4;
-    while (digits[length - 1] == '0')
+    while (digits[length - 1] == '0') {
       --length;
+    }
     text += '.';
     text.append(digits, length);
   }
@@ -531,8 +503,9 @@ int32_t TextOf(const OleVariant& v, std::string* out) {
 Bstr BstrFromAscii(std::string_view text) {
   Bstr bstr = BstrAlloc(nullptr, static_cast<uint32_t>(text.size()));
   if (bstr != nullptr) {
-    for (size_t i = 0; i < text.size(); ++i)
+    for (size_t i = 0; i < text.size(); ++i) {
       bstr[i] = static_cast<unsigned char>(text[i]);
+    }
   }
   return bstr;
 }
@@ -542,8 +515,8 @@ Bstr BstrFromAscii(std::string_view text) {
 int32_t ConvertFromText(Bstr text, uint16_t vt, OleVariant& out) {
   std::string ascii;
   if (!AsciiTrimmed(text, &ascii)) return kOleTypeMismatch;
-  IntegerRange range{};
-  if (IntegerRangeOf(vt, &range) || vt == kVtCy) {
+  const IntegerType* type = IntegerTypeOf(vt);
+  if (type != nullptr || vt == kVtCy) {
     Decimal d;
     int64_t value;
     if (!ParseDecimal(ascii, &d)) return kOleTypeMismatch;
@@ -552,7 +525,7 @@ int32_t ConvertFromText(Bstr text, uint16_t vt, OleVariant& out) {
       out.llVal = value;
       return kOk;
     }
-    if (value < range.low || value > range.high) return kOleOverflow;
+    if (value < type->low || value > type->high) return kOleOverflow;
     StoreInteger(out, vt, value);
     return kOk;
   }
@@ -610,14 +583,14 @@ int32_t Convert(const OleVariant& source, uint16_t vt, OleVariant& out) {
   Number n;
   if (const int32_t hr = NumberOf(source, &n); hr != kOk) return hr;
   int32_t hr = kOk;
-  IntegerRange range{};
-  if (IntegerRangeOf(vt, &range)) {
+  if (const IntegerType* type = IntegerTypeOf(vt)) {
+    const IntegerType* from = IntegerTypeOf(source.vt);
     int64_t value;
-    if (source.vt == kVtBool && range.low == 0) {
-      value = n.integer != 0 ? range.high : 0;  // a true boolean is all bits set, whatever the width
-    } else if (SignednessOnly(source.vt, vt)) {
+    if (source.vt == kVtBool && type->low == 0) {
+      value = n.integer != 0 ? type->high : 0;  // a true boolean is all bits set, whatever the width
+    } else if (from != nullptr && from->width == type->width) {
       value = n.integer;  // oleaut32 keeps the bits between types of one width; StoreInteger wraps them
-    } else if (hr = ToInteger(n, range, &value); hr != kOk) {
+    } else if (hr = ToInteger(n, *type, &value); hr != kOk) {
       return hr;
     }
     StoreInteger(out, vt, value);

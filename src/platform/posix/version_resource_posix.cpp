@@ -31,6 +31,8 @@ static_assert(kRecordOffset % alignof(FixedFileInfo) == 0);
 // allocation in the caller.
 constexpr uint64_t kMaxSectionSize = 0xFFFF;
 
+constexpr unsigned char kMagic[] = {0x7F, 'E', 'L', 'F'};
+constexpr unsigned char kLittleEndian = 1;
 constexpr uint32_t kShtNoBits = 8;
 constexpr uint32_t kShnXIndex = 0xFFFF;
 
@@ -115,12 +117,7 @@ class ElfReader {
   std::optional<SectionHeader> FindVersionSection() {
     unsigned char header[64];
     if (!file_.ReadAt(0, header, 16)) return std::nullopt;
-    if (std::memcmp(header,
-                    "\x7F"
-                    "ELF",
-                    4) != 0 ||
-        header[5] != 1 /* little-endian */)
-      return std::nullopt;
+    if (std::memcmp(header, kMagic, sizeof kMagic) != 0 || header[5] != kLittleEndian) return std::nullopt;
     if (header[4] == 1) {
       layout_ = &kElf32;
     } else if (header[4] == 2) {

@@ -94,7 +94,7 @@ int32_t DeadbandFilter::ProcessData(const TParamsList* data, TParamsList* result
     const NameKey key = KeyOf(name);
     for (size_t k = 0; k < item_count; ++k) {
       const NameKey& candidate = keys_[k];
-      if (candidate.head != key.head ||  candidate.length != key.length)
+      if (candidate.head != key.head || candidate.tail != key.tail || candidate.length != key.length)
         continue;
       if (key.length > 16 &&
           std::memcmp(name.data() + 8, items_[k].VarName.data() + 8, key.length - 16) != 0) {

@@ -23,8 +23,8 @@ uint32_t SignedDecimalLength(int64_t value) noexcept {
   return 1 + DecimalLength(0 - static_cast<uint64_t>(value));
 }
 
-// Characters, not bytes, of 8-bit text: on POSIX the 8-bit text is UTF-8, so the continuation bytes
-// are not counted; on Windows the ANSI code page has one byte per character, as the text length there is.
+// The number of characters of 8-bit text. On POSIX that text is UTF-8, whose continuation bytes are not
+// characters of their own; on Windows it is the ANSI code page, whose text length counts bytes.
 size_t CharacterCount(std::string_view text) noexcept {
 #ifdef _WIN32
   return text.size();

@@ -2,7 +2,7 @@
 #include "text/fast_strings.h"
 
 #include <algorithm>
-#include <cstring>
+#include <cstdint>
 #include <limits>
 
 #include "text/horspool.h"
@@ -12,10 +12,14 @@ namespace detail {
 
 Horspool::Horspool(std::string_view pattern) : pattern_(pattern) {
   const size_t m = pattern.size();
-  skip_.fill(m);
+  // 32-bit entries halve the table each call fills; a shorter shift than possible is still correct,
+  // so saturating only slows patterns longer than 4 GiB.
+  constexpr size_t kMaxShift = std::numeric_limits<uint32_t>::max();
+  skip_.fill(static_cast<uint32_t>(std::min(m, kMaxShift)));
   // Later bytes overwrite earlier ones, so each byte keeps its distance from the pattern's last byte.
-  for (size_t i = 0; i + 1 < m; ++i)
-    skip_[static_cast<unsigned char>(pattern[i])] = m - 1 - i;
+  for (size_t i = 0; i + 1 < m; ++i) {
+    skip_[static_cast<unsigned char>(pattern[i])] = static_cast<uint32_t>(std::min(m - 1 - i, kMaxShift));
+  }
 }
 
 size_t Horspool::Find(std::string_view source, size_t from) const {

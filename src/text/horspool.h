@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 namespace kvo::text::detail {
@@ -20,7 +21,7 @@ class Horspool {
 
  private:
   std::string_view pattern_;
-  std::array<size_t, 256> skip_;
+  std::array<uint32_t, 256> skip_;
 };
 
 }  // namespace kvo::text::detail

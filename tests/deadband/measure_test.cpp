@@ -63,6 +63,12 @@ TEST(MeasureValue, EachKindMeasuresByValueOrTextLength) {
       {"I8", Variant::FromInt64(-9007199254740993LL), 17},
       {"I8 minimum", Variant::FromInt64(INT64_MIN), 20},
       {"runtime string", Variant::FromAnsiString("abcd"), 4},
+#ifdef _WIN32
+      {"runtime string, accented", Variant::FromAnsiString("caf\xE9"), 4},
+#else
+      {"runtime string, accented", Variant::FromAnsiString("caf\xC3\xA9"),
+       4},  // UTF-8: characters, not bytes
+#endif
   };
   for (const Case& c : cases) {
     double measure = -999;

@@ -90,11 +90,6 @@ TEST(Ui, MessageBoxWritesOneLineToStandardError) {
     EXPECT_EQ(CaptureMessageBox(c.text, c.caption), c.line);
 }
 
-TEST(Ui, ProcessPendingEventsReturnsWithoutInterface) {
-  ProcessPendingEvents();
-  EXPECT_EQ(CaptureMessageBox("still here", nullptr), "still here\n");
-}
-
 #endif
 
 }  // namespace

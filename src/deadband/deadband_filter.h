@@ -50,7 +50,7 @@ class DeadbandFilter {
   size_t ItemCount() const;
   // 0 AND, 1 OR; any other value never lets a block pass.
   uint8_t Relationship() const;
-  // A copy of the items, for inspection.
+  // A copy of the items, for tests and diagnostics.
   std::vector<TDeadBandListItem> Items() const;
 
  private:

@@ -62,7 +62,8 @@ struct TDeadBandListItem {
   void Reset(TickSource& ticks);
 
   // Evaluates the item with one value of its variable; `now` is the block's tick reading. Returns true
-  // when this call moved the item out of its deadband.
+  // when this call moved the item out of its deadband. Elapsed time is taken modulo 2^32, so a wrap of the
+  // tick counter (every 49.7 days) does not keep a time-limit item inside its deadband.
   bool Evaluate(const Variant& value, uint32_t now) noexcept;
 
   const DeadbandFilter* Owner;  // not otherwise used

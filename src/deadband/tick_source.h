@@ -11,7 +11,7 @@ namespace kvo {
 class TickSource {
  public:
   virtual ~TickSource();
-  // Milliseconds since an unspecified start; wraps around at 2^32.
+  // Milliseconds since an arbitrary start; wraps around at 2^32.
   virtual uint32_t Now() = 0;
 };
 

@@ -131,6 +131,12 @@ class ModuleEndToEnd : public ::testing::Test {
     } else {
       EXPECT_EQ(r, 0);
     }
+    if (r == -1) {
+      // Refused at the door: the host's variables are left alone.
+      EXPECT_EQ(data, block);
+      EXPECT_EQ(rows, reinterpret_cast<::TParamsList*>(uintptr_t{1}));
+      return nullptr;
+    }
     EXPECT_EQ(data, nullptr);  // the framework clears the host's Data variable
     return In(rows);
   }

@@ -21,8 +21,9 @@ TEST(Guid, TextIsUpperCaseVersion4InBraces) {
 
 TEST(Guid, EachCallGivesANewValue) {
   std::set<std::string> seen;
-  for (int i = 0; i < 1000; ++i)
+  for (int i = 0; i < 1000; ++i) {
     seen.insert(NewGuidText());
+  }
   EXPECT_EQ(seen.size(), 1000u);
 }
 

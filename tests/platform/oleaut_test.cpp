@@ -48,8 +48,9 @@ std::string Show(const OleVariant& v) {
   std::ostringstream out;
   out << "vt " << v.vt << ": ";
   if (v.vt == kVtBstr) {
-    for (char16_t c : TextOf(v.bstrVal))
+    for (char16_t c : TextOf(v.bstrVal)) {
       out << (c < 0x80 ? char(c) : '?');
+    }
   } else if (v.vt == kVtR4) {
     out << std::setprecision(9) << v.fltVal;
   } else if (v.vt == kVtR8 || v.vt == kVtDate) {

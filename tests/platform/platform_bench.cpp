@@ -27,8 +27,9 @@ std::string LogText() {
 
 void BM_WideFromNarrow(benchmark::State& state) {
   const std::string text = LogText();
-  for (auto _ : state)
+  for (auto _ : state) {
     benchmark::DoNotOptimize(WideFromNarrow(text));
+  }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
 BENCHMARK(BM_WideFromNarrow);
@@ -102,14 +103,16 @@ BENCHMARK_TEMPLATE(BM_UncontendedLock, RecursiveLock);
 
 void BM_AtomicIncrement(benchmark::State& state) {
   alignas(4) int32_t counter = 0;
-  for (auto _ : state)
+  for (auto _ : state) {
     benchmark::DoNotOptimize(AtomicIncrement(&counter));
+  }
 }
 BENCHMARK(BM_AtomicIncrement)->Threads(1)->Threads(2);
 
 void BM_TickCount(benchmark::State& state) {
-  for (auto _ : state)
+  for (auto _ : state) {
     benchmark::DoNotOptimize(TickCount());
+  }
 }
 BENCHMARK(BM_TickCount);
 

@@ -35,14 +35,17 @@ TEST(SharedHeap, ZeroSizeGivesDistinctValidBlocks) {
 
 TEST(SharedHeap, ReallocKeepsLeadingBytes) {
   auto* block = static_cast<unsigned char*>(SharedRealloc(nullptr, 16));
-  for (int i = 0; i < 16; ++i)
+  for (int i = 0; i < 16; ++i) {
     block[i] = static_cast<unsigned char>(i + 1);
+  }
   block = static_cast<unsigned char*>(SharedRealloc(block, 100000));
-  for (int i = 0; i < 16; ++i)
+  for (int i = 0; i < 16; ++i) {
     ASSERT_EQ(block[i], i + 1) << i;
+  }
   block = static_cast<unsigned char*>(SharedRealloc(block, 4));
-  for (int i = 0; i < 4; ++i)
+  for (int i = 0; i < 4; ++i) {
     ASSERT_EQ(block[i], i + 1) << i;
+  }
   SharedFree(block);
 }
 

@@ -25,10 +25,12 @@ namespace {
 template <typename Body>
 void RunThreads(int count, Body body) {
   std::vector<std::thread> threads;
-  for (int t = 0; t < count; ++t)
+  for (int t = 0; t < count; ++t) {
     threads.emplace_back(body, t);
-  for (auto& thread : threads)
+  }
+  for (auto& thread : threads) {
     thread.join();
+  }
 }
 
 template <typename LockType>
@@ -70,18 +72,22 @@ TEST(Atomic, EveryStepReturnsItsOwnNewValue) {
   alignas(4) int32_t value = 0;
   std::vector<std::vector<int32_t>> returned(kThreads);
   RunThreads(kThreads, [&](int t) {
-    for (int i = 0; i < kSteps; ++i)
+    for (int i = 0; i < kSteps; ++i) {
       returned[size_t(t)].push_back(AtomicIncrement(&value));
+    }
   });
   std::vector<int32_t> all;
-  for (const auto& seen : returned)
+  for (const auto& seen : returned) {
     all.insert(all.end(), seen.begin(), seen.end());
+  }
   std::sort(all.begin(), all.end());
-  for (size_t i = 0; i < all.size(); ++i)
+  for (size_t i = 0; i < all.size(); ++i) {
     ASSERT_EQ(all[i], int32_t(i) + 1) << "lost or repeated step";
+  }
   RunThreads(kThreads, [&](int) {
-    for (int i = 0; i < kSteps; ++i)
+    for (int i = 0; i < kSteps; ++i) {
       AtomicDecrement(&value);
+    }
   });
   EXPECT_EQ(AtomicDecrement(&value), -1);
 }

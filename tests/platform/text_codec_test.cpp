@@ -59,8 +59,9 @@ TEST(TextCodec, InvalidUtf8IsReplaced) {
       {"\xE2\x82x", u"\uFFFDx"},                          // truncated before ASCII
       {"\xF0\x9D\x84\xE2\x82\xAC", u"\uFFFD\u20AC"},      // truncated before a valid sequence
   };
-  for (const TextPair& c : cases)
+  for (const TextPair& c : cases) {
     EXPECT_EQ(WideFromNarrow(c.narrow), c.wide) << ::testing::PrintToString(c.narrow);
+  }
 }
 
 TEST(TextCodec, LoneSurrogatesAreReplaced) {
@@ -73,8 +74,9 @@ TEST(TextCodec, LoneSurrogatesAreReplaced) {
       {"\xEF\xBF\xBDx", u"\xD83Dx"},
       {"\xEF\xBF\xBD\xEF\xBF\xBD", u"\xDC00\xD800"},  // reversed pair
   };
-  for (const TextPair& c : cases)
+  for (const TextPair& c : cases) {
     EXPECT_EQ(NarrowFromWide(c.wide), c.narrow) << ::testing::PrintToString(c.narrow);
+  }
 }
 
 TEST(TextCodec, LowerNarrowLeavesUtf8Intact) {
@@ -110,8 +112,9 @@ TEST(TextCodec, SameTextLocaleIgnoresLetterCase) {
     {"\xC3\xA9", "\xC3\x89", false},  // é and É: only ASCII folds here
 #endif
   };
-  for (const Case& c : cases)
+  for (const Case& c : cases) {
     EXPECT_EQ(SameTextLocale(c.a, c.b), c.same) << c.a << " / " << c.b;
+  }
 }
 
 }  // namespace

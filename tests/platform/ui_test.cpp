@@ -68,8 +68,9 @@ std::string CaptureMessageBox(const char* text, const char* caption) {
   std::string written;
   char buffer[256];
   ssize_t n;
-  while ((n = read(fds[0], buffer, sizeof buffer)) > 0)
+  while ((n = read(fds[0], buffer, sizeof buffer)) > 0) {
     written.append(buffer, size_t(n));
+  }
   close(fds[0]);
   return written;
 }
@@ -86,8 +87,9 @@ TEST(Ui, MessageBoxWritesOneLineToStandardError) {
       {"Filter stopped", nullptr, "Filter stopped\n"},
       {nullptr, "Deadband", "Deadband: \n"},
   };
-  for (const Case& c : cases)
+  for (const Case& c : cases) {
     EXPECT_EQ(CaptureMessageBox(c.text, c.caption), c.line);
+  }
 }
 
 #endif

@@ -143,9 +143,12 @@ TEST_F(DataGuard, SecondDataCallIsNotHeldBackWhileTheFirstRuns) {
   });
   const bool second_done = second.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
   EXPECT_TRUE(second_done) << "the second call waited for the first";
-  EXPECT_NE(first.wait_for(std::chrono::seconds(0)), std::future_status::ready) << "the first is still running";
+  EXPECT_NE(first.wait_for(std::chrono::seconds(0)), std::future_status::ready)
+      << "the first is still running";
   release.set_value();
-  if (second_done) EXPECT_EQ(second.get(), -7);
+  if (second_done) {
+    EXPECT_EQ(second.get(), -7);
+  }
   EXPECT_EQ(first.get(), -5);
   EXPECT_EQ(calls.load(), 2);
   EXPECT_FALSE(InstanceOf(handle)->FBusy.load());
@@ -201,7 +204,9 @@ TEST(WaitWhileFlags, BothFlagsSetUntilTheTimeoutGivesFalseAndTheTimeoutMessage) 
   const bool result = WaitWhileFlags(150, {&busy, &unloaded});
   closer.Stop();
   EXPECT_FALSE(result);
-  if (!closer.seen.empty()) EXPECT_EQ(closer.seen, "Timeout: 150!");
+  if (!closer.seen.empty()) {
+    EXPECT_EQ(closer.seen, "Timeout: 150!");
+  }
 #else
   testing::internal::CaptureStderr();
   const bool result = WaitWhileFlags(150, {&busy, &unloaded});
@@ -238,13 +243,12 @@ TEST_P(WaitWhileFlagsAtOnce, EndsAtTheFirstCheckWithoutMessage) {
 #endif
 }
 
-INSTANTIATE_TEST_SUITE_P(Flags, WaitWhileFlagsAtOnce,
-                         ::testing::Values(FlagCase{"BothClear", 0, 0, true}, FlagCase{"FirstClear", 0, 1, true},
-                                           FlagCase{"SecondClear", 1, 0, true},
-                                           FlagCase{"ClearBeforeNull", 0, -1, true},
-                                           FlagCase{"NullFirst", -1, 0, false},
-                                           FlagCase{"SetThenNull", 1, -1, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Flags, WaitWhileFlagsAtOnce,
+    ::testing::Values(FlagCase{"BothClear", 0, 0, true}, FlagCase{"FirstClear", 0, 1, true},
+                      FlagCase{"SecondClear", 1, 0, true}, FlagCase{"ClearBeforeNull", 0, -1, true},
+                      FlagCase{"NullFirst", -1, 0, false}, FlagCase{"SetThenNull", 1, -1, false}),
+    CaseName());
 
 TEST(WaitWhileFlags, FlagClearedByAnotherThreadEndsTheWaitWithTrue) {
   std::atomic<bool> busy{true};

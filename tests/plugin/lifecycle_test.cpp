@@ -7,7 +7,9 @@
 
 #if !defined(_WIN32)
 // The host procedure a program offers its modules: found through "HANDLE", which stands for the program.
-extern "C" __attribute__((visibility("default"))) int fSendData(void) { return 42; }
+extern "C" __attribute__((visibility("default"))) int fSendData(void) {
+  return 42;
+}
 #endif
 
 namespace kvo::plugin_test {
@@ -136,14 +138,14 @@ TEST_P(LastUnloadIniFile, SavesOnceAfterTheIniFileTookTheNewValue) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Ini, LastUnloadIniFile,
-    ::testing::Values(IniCase{"SameFile", "a.ini", "a.ini", false}, IniCase{"OtherFile", "a.ini", "b.ini", true},
-                      IniCase{"NoneAfterAFile", "a.ini", nullptr, true},
-                      IniCase{"NoneAfterNone", nullptr, nullptr, false},
-                      IniCase{"FileAfterNone", nullptr, "b.ini", true},
-                      IniCase{"OtherLetterCase", "a.ini", "A.INI", true}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Ini, LastUnloadIniFile,
+                         ::testing::Values(IniCase{"SameFile", "a.ini", "a.ini", false},
+                                           IniCase{"OtherFile", "a.ini", "b.ini", true},
+                                           IniCase{"NoneAfterAFile", "a.ini", nullptr, true},
+                                           IniCase{"NoneAfterNone", nullptr, nullptr, false},
+                                           IniCase{"FileAfterNone", nullptr, "b.ini", true},
+                                           IniCase{"OtherLetterCase", "a.ini", "A.INI", true}),
+                         CaseName());
 
 TEST_F(LoadUnload, UnloadSwallowsTheExceptionsOfItsEvents) {
   const int32_t handle = NextHandle();
@@ -296,6 +298,9 @@ TEST_F(Language, SameLanguageChangesNothing) {
 TEST_F(Language, AnotherLanguageRaisesTheEventOnceWithTheNewLanguageInPlace) {
   const int32_t handle = NextHandle();
   ASSERT_NE(InstanceOf(handle)->Language(), "DE");
+  TheProbe().custom_command = [](TkvoPlugin&, const std::string&, kvo::TParamsList*, int32_t& result) {
+    result = 7;
+  };
   HostList parameters;
   parameters.Text("LANGUAGE", "DE");
   EXPECT_EQ(Execute(handle, "NO-SUCH-COMMAND", parameters), 7) << "the custom handler's result";
@@ -307,7 +312,8 @@ TEST_F(Language, AnotherLanguageRaisesTheEventOnceWithTheNewLanguageInPlace) {
   const std::vector<Call> commands = TheProbe().CallsOf("OnExecuteCustomCommand");
   ASSERT_EQ(commands.size(), 1u);
   EXPECT_EQ(commands[0].language, "DE");
-  EXPECT_EQ(TheProbe().EventNames(), (std::vector<std::string>{"OnChangeLanguage", "OnExecuteCustomCommand"}));
+  EXPECT_EQ(TheProbe().EventNames(),
+            (std::vector<std::string>{"OnChangeLanguage", "OnExecuteCustomCommand"}));
 
   // The same language again, an empty one, a different letter case.
   HostList again;

@@ -31,7 +31,9 @@ Hook Record(TkvoPlugin& sender, Call call, Hook Probe::*hook) {
   return hook ? probe.*hook : Hook();
 }
 
-void Record(TkvoPlugin& sender, Call call) { Record<DataHook>(sender, std::move(call), nullptr); }
+void Record(TkvoPlugin& sender, Call call) {
+  Record<DataHook>(sender, std::move(call), nullptr);
+}
 
 void RaiseIfAsked(const std::string& event) {
   bool raise;
@@ -127,12 +129,15 @@ std::vector<Call> Probe::CallsOf(const std::string& event_name) {
   return found;
 }
 
-int Probe::CountOf(const std::string& event_name) { return static_cast<int>(CallsOf(event_name).size()); }
+int Probe::CountOf(const std::string& event_name) {
+  return static_cast<int>(CallsOf(event_name).size());
+}
 
 std::vector<std::string> Probe::EventNames() {
   std::lock_guard guard(lock);
   std::vector<std::string> names;
-  for (const Call& call : calls) names.push_back(call.event);
+  for (const Call& call : calls)
+    names.push_back(call.event);
   return names;
 }
 
@@ -145,11 +150,11 @@ TestPlugin::TestPlugin(kvo::TParamsList* parameters) : TkvoPlugin(parameters) {
   ModuleType = TModuleTypes{mttFilter};
   EventsSupported = "ALARM\r\nRESET";
 
-  OnShowOptionsDialog = [](TkvoPlugin& sender, TModuleTypes call_type, kvo::TParamsList* parameters,
+  OnShowOptionsDialog = [](TkvoPlugin& sender, TModuleTypes call_type, kvo::TParamsList* list,
                            bool& success) {
     Call call = Named("OnShowOptionsDialog");
     call.types = call_type.Mask();
-    call.parameters = parameters;
+    call.parameters = list;
     DialogHook run = Record(sender, std::move(call), &Probe::options_dialog);
     if (run) run(sender, success);
     RaiseIfAsked("OnShowOptionsDialog");
@@ -233,7 +238,9 @@ BrokenSignature::BrokenSignature(const HostList& list)
   EXPECT_EQ(kvo_params_signature(list.get()), 0u);
 }
 
-BrokenSignature::~BrokenSignature() { *word_ = KVO_PARAMS_SIGNATURE; }
+BrokenSignature::~BrokenSignature() {
+  *word_ = KVO_PARAMS_SIGNATURE;
+}
 
 // --- registry helpers ---
 
@@ -274,7 +281,9 @@ std::string FetchLog(int32_t handle) {
   return text;
 }
 
-std::string PendingLog(int32_t handle) { return InstanceOf(handle)->Log().Text(); }
+std::string PendingLog(int32_t handle) {
+  return InstanceOf(handle)->Log().Text();
+}
 
 // --- fixture ---
 

@@ -38,9 +38,10 @@ struct Call {
   void* buffer = nullptr;  // the value of InOutBinaryBuffer on entry
 };
 
-using DataHook = std::function<void(TkvoPlugin& sender, kvo::TParamsList* data, void*& buffer, int32_t& result)>;
-using CommandHook =
-    std::function<void(TkvoPlugin& sender, const std::string& command, kvo::TParamsList* parameters, int32_t& result)>;
+using DataHook =
+    std::function<void(TkvoPlugin& sender, kvo::TParamsList* data, void*& buffer, int32_t& result)>;
+using CommandHook = std::function<void(TkvoPlugin& sender, const std::string& command,
+                                       kvo::TParamsList* parameters, int32_t& result)>;
 using DialogHook = std::function<void(TkvoPlugin& sender, bool& success)>;
 
 // The process-wide record the test module writes to. Every handler records its call under `lock`, then
@@ -129,6 +130,14 @@ int32_t Execute(int32_t handle, const char* command);
 std::string FetchLog(int32_t handle);
 // The pending log without fetching it.
 std::string PendingLog(int32_t handle);
+
+// Names the cases of a parameterised test after their `name` field.
+struct CaseName {
+  template <typename Param>
+  std::string operator()(const ::testing::TestParamInfo<Param>& case_info) const {
+    return case_info.param.name;
+  }
+};
 
 // Starts and ends every test with an empty registry and the test module registered.
 class PluginTest : public ::testing::Test {

@@ -191,7 +191,8 @@ TEST_F(Instances, ManyThreadsCreateOneInstancePerHandle) {
       }
     });
   }
-  for (std::thread& thread : threads) thread.join();
+  for (std::thread& thread : threads)
+    thread.join();
   EXPECT_EQ(wrong.load(), 0);
   EXPECT_EQ(InstanceCount(), 3);
   EXPECT_EQ(TheProbe().constructed, 3);
@@ -305,7 +306,7 @@ INSTANTIATE_TEST_SUITE_P(Registry, TemporaryLoad,
                                            TemporaryCase{"ParameterZero", 2, false},
                                            TemporaryCase{"ParameterMissing", 3, false},
                                            TemporaryCase{"ParameterNotConvertible", 4, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         CaseName());
 
 TEST_F(Instances, TemporaryLoadComesFromTheDataExportThatMadeTheInstance) {
   const int32_t handle = NextHandle();

@@ -27,8 +27,9 @@ std::string MappedFile(const void* address) {
     if (std::sscanf(line, "%llx-%llx %*s %*s %*s %*s %n", &begin, &end, &path_offset) < 2) continue;
     if (target < begin || target >= end || path_offset == 0 || line[path_offset] != '/') continue;
     std::string path(line + path_offset);
-    while (!path.empty() && (path.back() == '\n'))
+    while (!path.empty() && (path.back() == '\n')) {
       path.pop_back();
+    }
     constexpr std::string_view kDeleted = " (deleted)";
     if (path.size() > kDeleted.size() && path.ends_with(kDeleted)) path.resize(path.size() - kDeleted.size());
     return path;
@@ -47,8 +48,13 @@ int MatchBaseName(dl_phdr_info* info, size_t, void* data) {
   if (path == nullptr || *path == '\0') return 0;
   const char* slash = std::strrchr(path, '/');
   if (search->name != (slash != nullptr ? slash + 1 : path)) return 0;
-  search->path = path;
-  return 1;
+  // An exception must not unwind through the dynamic linker, which holds its lock here.
+  try {
+    search->path = path;
+    return 1;
+  } catch (...) {
+    return -1;
+  }
 }
 
 std::string FindOwnModulePath() {
@@ -91,12 +97,8 @@ ModuleHandle FindLoadedModule(const char* name) {
   if (handle == nullptr && std::strchr(name, '/') == nullptr) {
     // The dynamic linker matches a bare name only against sonames; Windows matches it against file names.
     BaseNameSearch search{name, {}};
-    try {
-      if (dl_iterate_phdr(&MatchBaseName, &search) != 0)
-        handle = dlopen(search.path.c_str(), RTLD_LAZY | RTLD_NOLOAD);
-    } catch (...) {
-      return nullptr;
-    }
+    if (dl_iterate_phdr(&MatchBaseName, &search) > 0)
+      handle = dlopen(search.path.c_str(), RTLD_LAZY | RTLD_NOLOAD);
   }
   // RTLD_NOLOAD still counts a reference; the module stays loaded by whoever loaded it.
   if (handle != nullptr) dlclose(handle);

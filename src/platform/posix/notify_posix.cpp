@@ -17,8 +17,9 @@ namespace kvo::platform {
 namespace {
 
 void PutLittleEndian(unsigned char* out, uint32_t value) {
-  for (int i = 0; i < 4; ++i)
+  for (int i = 0; i < 4; ++i) {
     out[i] = static_cast<unsigned char>(value >> (8 * i));
+  }
 }
 
 bool IsEventFd(int fd) {

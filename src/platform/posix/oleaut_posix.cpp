@@ -683,7 +683,7 @@ int32_t VariantChangeType(OleVariant* dest, const OleVariant* source, uint16_t v
   int32_t hr;
   try {
     hr = Convert(*source, vt, result);
-  } catch (const std::bad_alloc&) {
+  } catch (...) {  // only allocation can fail there
     hr = kOleOutOfMemory;
   }
   // Only now, with the source read, may dest (possibly the source itself) be released.

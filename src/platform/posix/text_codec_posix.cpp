@@ -134,8 +134,9 @@ void AppendNarrowFromWide(std::u16string_view text, std::string& out) {
 }
 
 void LowerNarrow(char* text, size_t length) {
-  for (size_t i = 0; i < length; ++i)
+  for (size_t i = 0; i < length; ++i) {
     text[i] = ToLowerAscii(text[i]);
+  }
 }
 
 bool SameTextLocale(std::string_view a, std::string_view b) {

@@ -10,8 +10,9 @@ namespace {
 
 void AppendHex(std::string& out, unsigned long value, int digits) {
   static constexpr char kHex[] = "0123456789ABCDEF";
-  for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
+  for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) {
     out += kHex[(value >> shift) & 0x0F];
+  }
 }
 
 }  // namespace

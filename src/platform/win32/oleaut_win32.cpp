@@ -37,8 +37,9 @@ int32_t RealToText(Real value, OleVariant* out) {
   const auto length = static_cast<uint32_t>(result.ptr - digits);
   Bstr text = BstrAlloc(nullptr, length);
   if (text == nullptr) return kOleOutOfMemory;
-  for (uint32_t i = 0; i < length; ++i)
+  for (uint32_t i = 0; i < length; ++i) {
     text[i] = static_cast<unsigned char>(digits[i]);
+  }
   *out = {};
   out->vt = kVtBstr;
   out->bstrVal = text;

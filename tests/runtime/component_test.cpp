@@ -180,14 +180,5 @@ TEST(ComponentNames, AreUniqueAmongAnOwnersComponentsIgnoringCase) {
   EXPECT_EQ(other.ComponentCount(), 1);
 }
 
-TEST(ComponentTag, IsAPlainSignedNumber) {
-  TComponent component(nullptr);
-  EXPECT_EQ(component.Tag(), 0);
-  component.SetTag(9999);
-  EXPECT_EQ(component.Tag(), 9999);
-  component.SetTag(-1);
-  EXPECT_EQ(component.Tag(), -1);
-}
-
 }  // namespace
 }  // namespace kvo

@@ -327,15 +327,5 @@ TEST(EventProperty, ReportsWhetherAHandlerIsAssigned) {
   EXPECT_TRUE(FindPropInfo(gauge, "OnChange").IsReadOnly());
 }
 
-TEST(PropertyByDescriptor, DescriptorOverloadsMatchNameOverloads) {
-  TDialGauge gauge(nullptr);
-  const PropInfo& width = FindPropInfo(gauge, "Width");
-  SetPropValue(gauge, width, Variant::FromInt(33));
-  EXPECT_EQ(gauge.Width(), 33);
-  EXPECT_EQ(GetPropValue(gauge, width).ToInt(), 33);
-  SetOrdProp(gauge, width, 34);
-  EXPECT_EQ(GetOrdProp(gauge, width), 34);
-}
-
 }  // namespace
 }  // namespace kvo::testing

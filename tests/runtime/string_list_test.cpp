@@ -54,14 +54,6 @@ TEST(TextJoining, EveryLineIsFollowedByCrLf) {
   EXPECT_EQ(list.Text(), "x\r\n\r\ny\r\n");
 }
 
-TEST(TextJoining, TextReadsBackToTheSameLines) {
-  TStringList list;
-  list.SetText("one\ntwo\r\n\r\nthree");
-  TStringList copy;
-  copy.SetText(list.Text());
-  EXPECT_EQ(LinesOf(copy), (Lines{"one", "two", "", "three"}));
-}
-
 TEST(StringListEditing, InsertPutDeleteAndClear) {
   TStringList list;
   EXPECT_EQ(list.Add("b"), 0);

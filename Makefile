@@ -1,5 +1,5 @@
 # Thin wrapper over CMake presets; the build itself lives in CMake.
-.PHONY: run test test-linux test-windows bench format deps clean
+.PHONY: run test test-linux test-tsan test-windows bench format deps clean
 
 run:
 	@scripts/deps.sh native
@@ -9,12 +9,19 @@ run:
 
 test:
 	@scripts/deps.sh all
-	$(MAKE) --no-print-directory test-linux test-windows
+	$(MAKE) --no-print-directory test-linux test-windows test-tsan
 
 test-linux:
 	cmake --preset asan
 	cmake --build --preset asan
 	ctest --preset asan
+
+# ThreadSanitizer over the concurrency tests only (label "concurrency"): just their programs are built.
+TSAN_TARGETS := kvo-stress-test
+test-tsan:
+	cmake --preset tsan
+	cmake --build --preset tsan --target $(TSAN_TARGETS)
+	ctest --preset tsan -L concurrency
 
 test-windows:
 	cmake --preset win32

@@ -18,8 +18,12 @@
 namespace kvo {
 namespace {
 
-::TParamsList* Out(TParamsList* list) { return reinterpret_cast<::TParamsList*>(list); }
-TParamsList* In(::TParamsList* list) { return reinterpret_cast<TParamsList*>(list); }
+::TParamsList* Out(TParamsList* list) {
+  return reinterpret_cast<::TParamsList*>(list);
+}
+TParamsList* In(::TParamsList* list) {
+  return reinterpret_cast<TParamsList*>(list);
+}
 
 constexpr int32_t kAbsolute = 0;
 constexpr int32_t kCountLimit = 3;
@@ -36,7 +40,8 @@ std::unique_ptr<MemoryDeadbandSettings> Settings(int32_t relationship, const std
   auto settings = std::make_unique<MemoryDeadbandSettings>();
   settings->SetRelationshipIndex(relationship);
   int n = 1;
-  for (const Slot& slot : slots) settings->SetSlot(n++, slot.name, slot.type, slot.band);
+  for (const Slot& slot : slots)
+    settings->SetSlot(n++, slot.name, slot.type, slot.band);
   return settings;
 }
 
@@ -56,7 +61,9 @@ std::unique_ptr<TParamsList> Block(const std::vector<Entry>& entries, bool close
   return block;
 }
 
-Entry Row() { return {std::string(kNewRowMarker), Variant::Null()}; }
+Entry Row() {
+  return {std::string(kNewRowMarker), Variant::Null()};
+}
 
 // The result rows hold a copy of every element of the block in order, then the closing marker when the
 // block does not end with one, and nothing else.
@@ -72,13 +79,14 @@ Entry Row() { return {std::string(kNewRowMarker), Variant::Null()}; }
     const TParamsListElement* want = block.Element(i);
     if (got == want) return ::testing::AssertionFailure() << "element " << i << " is shared, not copied";
     if (got->Name() != want->Name()) {
-      return ::testing::AssertionFailure() << "element " << i << " is " << got->Name() << ", expected "
-                                           << want->Name();
+      return ::testing::AssertionFailure()
+             << "element " << i << " is " << got->Name() << ", expected " << want->Name();
     }
     const Variant& a = got->Value();
     const Variant& b = want->Value();
     if (a.type() != b.type() || (!IsMissing(a) && a.ToText() != b.ToText())) {
-      return ::testing::AssertionFailure() << "element " << i << " (" << want->Name() << ") has another value";
+      return ::testing::AssertionFailure()
+             << "element " << i << " (" << want->Name() << ") has another value";
     }
   }
   if (!rows->Element(expected - 1)->IsRowMarker()) {
@@ -191,8 +199,11 @@ TEST_F(ModuleEndToEnd, ClosedBlockGetsNoSecondMarkerAndLaterRowsAreCopied) {
   const int32_t h = 204;
   ASSERT_NE(Load(h, Settings(kAnd, {{"level", kAbsolute, 1}}), 1), nullptr);
   // The first row lets the block pass; the second row comes along whole, unevaluated.
-  const auto block = Block({{"LEVEL", Variant::FromInt(3)}, {"site", Variant::FromText("north")}, Row(),
-                            {"level", Variant::FromInt(50)}, {"site", Variant::FromText("south")}},
+  const auto block = Block({{"LEVEL", Variant::FromInt(3)},
+                            {"site", Variant::FromText("north")},
+                            Row(),
+                            {"level", Variant::FromInt(50)},
+                            {"site", Variant::FromText("south")}},
                            /*closed=*/true);
   TParamsList* rows = Filter(h, block.get());
   ASSERT_TRUE(IsBlockCopy(rows, *block));
@@ -206,13 +217,15 @@ TEST_F(ModuleEndToEnd, ClosedBlockGetsNoSecondMarkerAndLaterRowsAreCopied) {
 TEST_F(ModuleEndToEnd, EitherItemLeavingItsBandPassesUnderOr) {
   const int32_t h = 205;
   ASSERT_NE(Load(h, Settings(kOr, {{"A", kAbsolute, 1}, {"B", kAbsolute, 1}}), 2), nullptr);
-  auto ab = [](double a, double b) { return Block({{"A", Variant::FromDouble(a)}, {"B", Variant::FromDouble(b)}}); };
+  auto ab = [](double a, double b) {
+    return Block({{"A", Variant::FromDouble(a)}, {"B", Variant::FromDouble(b)}});
+  };
   EXPECT_TRUE(Passes(h, *ab(0, 0)));  // A's first value passes; B, after it, is not evaluated
   EXPECT_TRUE(Passes(h, *Block({{"B", Variant::FromDouble(0)}})));  // so B's first value comes now
-  EXPECT_FALSE(Passes(h, *ab(0.5, 0.5)));    // both inside
-  EXPECT_TRUE(Passes(h, *ab(0.5, 1.0)));     // B alone leaves: enough under OR; both are re-armed
-  EXPECT_TRUE(Passes(h, *ab(1.2, 1.0)));     // A measured from 0, its last value outside the band
-  EXPECT_FALSE(Passes(h, *ab(1.7, 1.5)));    // both 0.5 from their references
+  EXPECT_FALSE(Passes(h, *ab(0.5, 0.5)));                           // both inside
+  EXPECT_TRUE(Passes(h, *ab(0.5, 1.0)));   // B alone leaves: enough under OR; both are re-armed
+  EXPECT_TRUE(Passes(h, *ab(1.2, 1.0)));   // A measured from 0, its last value outside the band
+  EXPECT_FALSE(Passes(h, *ab(1.7, 1.5)));  // both 0.5 from their references
   EXPECT_FALSE(Passes(h, *Block({{"C", Variant::FromDouble(99)}})));  // no watched variable
   EXPECT_TRUE(Passes(h, *Block({{"b", Variant::FromDouble(2.0)}})));  // names match regardless of case
   EXPECT_EQ(Command(h, "UNLOAD"), 0);
@@ -225,7 +238,7 @@ TEST_F(ModuleEndToEnd, EveryItemMustLeaveItsBandUnderAndAcrossBlocks) {
   EXPECT_FALSE(Passes(h, *Block({{"A", Variant::FromDouble(2)}})));    // A leaves; B has not
   EXPECT_FALSE(Passes(h, *Block({{"C", Variant::FromDouble(100)}})));  // neither occurs
   EXPECT_FALSE(Passes(h, *Block({{"A", Variant::FromDouble(2.5)}, {"B", Variant::FromDouble(0.5)}})));
-  EXPECT_TRUE(Passes(h, *Block({{"B", Variant::FromDouble(1.0)}})));   // B leaves last: the block passes
+  EXPECT_TRUE(Passes(h, *Block({{"B", Variant::FromDouble(1.0)}})));  // B leaves last: the block passes
   // While A waited its reference followed it to 2.5: 3.0 is inside, 3.5 outside.
   EXPECT_FALSE(Passes(h, *Block({{"A", Variant::FromDouble(3.0)}, {"B", Variant::FromDouble(2.0)}})));
   EXPECT_TRUE(Passes(h, *Block({{"A", Variant::FromDouble(3.5)}, {"B", Variant::FromDouble(2.0)}})));

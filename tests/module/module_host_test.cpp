@@ -87,7 +87,8 @@ class ModuleHost : public ::testing::Test {
     module_ = kvo::platform::LoadModule(KVO_DEADBAND_MODULE_PATH, &load_error_);
     if (!module_) return;
     auto look_up = [](auto& slot, const char* name) {
-      slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(kvo::platform::ProcAddress(module_, name));
+      slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(
+          kvo::platform::ProcAddress(module_, name));
       if (!slot) missing_ += std::string(missing_.empty() ? "" : ", ") + name;
     };
     look_up(x_.GetPluginInterfaceVersion, "GetPluginInterfaceVersion");

@@ -72,6 +72,8 @@ struct ResultCase {
   const char* command;
   void (*fill)(HostList&);
   int32_t result;
+  // Shown in the test list by its name.
+  friend void PrintTo(const ResultCase& c, std::ostream* os) { *os << c.name; }
 };
 
 void Nothing(HostList&) {}
@@ -152,6 +154,8 @@ void ExpectSources(TkvoPlugin& instance, const std::vector<TConfigDataSource>& e
 struct LinesCase {
   const char* name;
   const char* lines;
+  // Shown in the test list by its name.
+  friend void PrintTo(const LinesCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class SetStateLines : public PluginTest, public ::testing::WithParamInterface<LinesCase> {};
@@ -330,6 +334,27 @@ TEST_F(Commands, EventsSupportWritesTheSupportedEventsAsText) {
   EXPECT_EQ(empty.TextOf("RESULT"), "");
 }
 
+TEST_F(Commands, ResultElementThatIsNullIsStillWritten) {
+  const int32_t handle = NextHandle();
+  HostList events;
+  events.Null("RESULT");
+  EXPECT_EQ(Execute(handle, "EVENTS-SUPPORT", events), 0);
+  EXPECT_EQ(events.TextOf("RESULT"), "ALARM\r\nRESET");
+  HostList items;
+  items.Null("RESULT");
+  EXPECT_EQ(Execute(handle, "ITEMS", items), 0);
+  EXPECT_EQ(items.TypeOf("RESULT"), KVO_VT_BSTR);
+}
+
+TEST_F(Commands, RaisingStateEventAnswersMinusThreeAfterTheStatesChanged) {
+  const int32_t handle = NextHandle();
+  TheProbe().raise_in = {"OnStateChanged"};
+  HostList on;
+  on.Int("RESULT", 1).Int("TYPE", 32);
+  EXPECT_EQ(Execute(handle, "SET-STATE", on), -3);
+  EXPECT_TRUE(InstanceOf(handle)->State(mttFilter));
+}
+
 TEST_F(Commands, EventPassesTheTypeAndTheHandlersResult) {
   const int32_t handle = NextHandle();
   TheProbe().event = [](TkvoPlugin&, const std::string& type, kvo::TParamsList* parameters, int32_t& result) {
@@ -421,6 +446,8 @@ struct RaiseCase {
   const char* command;
   const char* raising;
   std::vector<std::string> events;
+  // Shown in the test list by its name.
+  friend void PrintTo(const RaiseCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class SettingsNowRaising : public SettingsNow, public ::testing::WithParamInterface<RaiseCase> {};
@@ -451,6 +478,8 @@ struct HandleCase {
   const char* command;
   void (*fill)(HostList&);
   int32_t result;
+  // Shown in the test list by its name.
+  friend void PrintTo(const HandleCase& c, std::ostream* os) { *os << c.name; }
 };
 
 void RaiseInCustom(HostList&) {

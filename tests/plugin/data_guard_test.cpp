@@ -109,6 +109,26 @@ TEST_F(DataGuard, CommandsAreStillTakenAfterUnload) {
   EXPECT_EQ(TheProbe().CountOf("OnEvent"), 1);
 }
 
+TEST_F(DataGuard, CallIsHeldBackWhileTheInstanceIsBusyAndUnloadedThenRefused) {
+  const int32_t handle = NextHandle();
+  ASSERT_EQ(Execute(handle, "LOAD"), 0);
+  ASSERT_EQ(Execute(handle, "UNLOAD"), 0);
+  TkvoPlugin* instance = InstanceOf(handle);
+  instance->FBusy.store(true);  // as if a call that passed the guard before the unload were still running
+  HostList parameters;
+  parameters.Int("TYPE", 32);
+  auto held = std::async(std::launch::async, [&] {
+    void* data = nullptr;
+    ::TParamsList* rows = nullptr;
+    return ProcessData(handle, 1, parameters.get(), &data, &rows);
+  });
+  EXPECT_EQ(held.wait_for(std::chrono::milliseconds(150)), std::future_status::timeout) << "not held back";
+  instance->FBusy.store(false);
+  ASSERT_EQ(held.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  EXPECT_EQ(held.get(), -1);
+  EXPECT_EQ(TheProbe().CountOf("OnProcessData"), 0);
+}
+
 TEST_F(DataGuard, SecondDataCallIsNotHeldBackWhileTheFirstRuns) {
   const int32_t handle = NextHandle();
   ASSERT_EQ(Execute(handle, "LOAD"), 0);
@@ -216,11 +236,46 @@ TEST(WaitWhileFlags, BothFlagsSetUntilTheTimeoutGivesFalseAndTheTimeoutMessage) 
 #endif
 }
 
+#if defined(_WIN32)
+UINT g_dispatched = 0;
+
+LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_APP + 5) {
+    g_dispatched = message;
+    return 0;
+  }
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+
+TEST(WaitWhileFlags, LetsTheThreadsPendingMessagesRunWhileItWaits) {
+  WNDCLASSA window_class{};
+  window_class.lpfnWndProc = &RecordingProc;
+  window_class.hInstance = GetModuleHandleA(nullptr);
+  window_class.lpszClassName = "KvoPluginTestWaitWindow";
+  ASSERT_NE(RegisterClassA(&window_class), 0);
+  HWND window = CreateWindowExA(0, window_class.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                window_class.hInstance, nullptr);
+  ASSERT_NE(window, nullptr);
+  g_dispatched = 0;
+  ASSERT_TRUE(PostMessageA(window, WM_APP + 5, 0, 0));
+  std::atomic<bool> busy{true};
+  std::atomic<bool> unloaded{true};
+  BoxCloser closer;
+  EXPECT_FALSE(WaitWhileFlags(150, {&busy, &unloaded}));
+  closer.Stop();
+  EXPECT_EQ(g_dispatched, WM_APP + 5u);
+  DestroyWindow(window);
+  UnregisterClassA(window_class.lpszClassName, window_class.hInstance);
+}
+#endif
+
 struct FlagCase {
   const char* name;
   int first;   // 1 set, 0 clear, -1 null reference
   int second;  // the same
   bool result;
+  // Shown in the test list by its name.
+  friend void PrintTo(const FlagCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class WaitWhileFlagsAtOnce : public ::testing::TestWithParam<FlagCase> {};
@@ -234,8 +289,7 @@ TEST_P(WaitWhileFlagsAtOnce, EndsAtTheFirstCheckWithoutMessage) {
 #if !defined(_WIN32)
   testing::internal::CaptureStderr();
 #endif
-  // No limit: a wait that did not end at once would never end.
-  auto waited = std::async(std::launch::async, [&] { return WaitWhileFlags(0, {first, second}); });
+  auto waited = std::async(std::launch::async, [&] { return WaitWhileFlags(60000, {first, second}); });
   ASSERT_EQ(waited.wait_for(std::chrono::seconds(10)), std::future_status::ready) << "still waiting";
   EXPECT_EQ(waited.get(), c.result);
 #if !defined(_WIN32)

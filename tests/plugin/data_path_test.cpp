@@ -93,6 +93,16 @@ TEST_F(DataPath, QueryCallHandsTheEmptyListToTheEvent) {
   EXPECT_EQ(FetchLog(handle_), "") << "a query call logs no completion";
 }
 
+TEST_F(DataPath, QueryAndExportCallWithAnEmptyListReachesTheEvent) {
+  HostList empty(true);
+  EXPECT_EQ(Process(KVO_MT_DATA_QUERY | KVO_MT_DATA_EXPORT, empty.get()), 0);
+  const std::vector<Call> calls = TheProbe().CallsOf("OnProcessData");
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].data, empty.impl());
+  EXPECT_EQ(empty.Count(), 0) << "an empty list has no row to close";
+  EXPECT_EQ(FetchLog(handle_), kComplete);
+}
+
 TEST_F(DataPath, FilterCallWithAnEmptyListGetsNullAndLogsNothing) {
   HostList empty(true);
   Pend();
@@ -225,6 +235,8 @@ struct MessageCase {
   int32_t type;
   int32_t event_result;
   const char* log;
+  // Shown in the test list by its name.
+  friend void PrintTo(const MessageCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class CompletionMessage : public DataPath, public ::testing::WithParamInterface<MessageCase> {};

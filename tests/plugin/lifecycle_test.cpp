@@ -111,6 +111,8 @@ struct IniCase {
   const char* load_ini;    // null: no "INI-FILE" at "LOAD"
   const char* unload_ini;  // null: no "INI-FILE" at "UNLOAD"
   bool saves;
+  // Shown in the test list by its name.
+  friend void PrintTo(const IniCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class LastUnloadIniFile : public PluginTest, public ::testing::WithParamInterface<IniCase> {};
@@ -204,6 +206,16 @@ TEST_F(LoadUnload, FirstLoadTakesTheHostParameters) {
   ASSERT_EQ(loads.size(), 1u);
   EXPECT_EQ(loads[0].parameters, load.impl());
   EXPECT_EQ(loads[0].ini_file, "settings.ini") << "the INI file is taken before the event";
+}
+
+TEST_F(LoadUnload, TextsBeyondAsciiArriveUnchanged) {
+  const int32_t handle = NextHandle();
+  const std::string path = "Software\\M\xC3\xBCller";  // "Mueller" with u-umlaut, as the host's 8-bit text
+  HostList load;
+  load.Text("RegistryPath", path).Text("INI-FILE", "d\xC3\xA9j\xC3\xA0.ini");
+  ASSERT_EQ(Execute(handle, "LOAD", load), 0);
+  EXPECT_EQ(InstanceOf(handle)->RegistryPath(), path);
+  EXPECT_EQ(InstanceOf(handle)->INIFile(), "d\xC3\xA9j\xC3\xA0.ini");
 }
 
 TEST_F(LoadUnload, LoadOfANewSeriesTakesTheParametersAgain) {

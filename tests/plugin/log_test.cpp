@@ -109,6 +109,8 @@ struct EntryCase {
   uint8_t kind;
   bool flag;
   std::string entry;
+  // Shown in the test list by its name.
+  friend void PrintTo(const EntryCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class LogEntry : public Log, public ::testing::WithParamInterface<EntryCase> {};

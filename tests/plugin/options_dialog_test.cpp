@@ -92,6 +92,18 @@ TEST_F(OptionsDialog, ParametersGiveTheCallTypeTheIniFileAndTheLanguage) {
   EXPECT_EQ(InstanceOf(handle)->INIFile(), "dialog.ini") << "stored, not restored";
 }
 
+TEST_F(OptionsDialog, ParametersWithoutIniFileDirectTheSettingsToTheRegistry) {
+  const int32_t handle = LoadedAt("Software\\Shared", "own.ini");
+  TheProbe().Reset();
+  HostList parameters;
+  parameters.Int("TYPE", KVO_MT_FILTER);
+  ShowOptionsDialog(handle, parameters.get());
+  const std::vector<Call> calls = TheProbe().CallsOf("OnShowOptionsDialog");
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].ini_file, "");
+  EXPECT_EQ(InstanceOf(handle)->INIFile(), "");
+}
+
 TEST_F(OptionsDialog, TypeThatIsNoNumberEndsTheCallWithoutTheDialog) {
   const int32_t handle = LoadedAt("Software\\Shared");
   TheProbe().Reset();

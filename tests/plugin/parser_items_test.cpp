@@ -61,6 +61,8 @@ struct ItemsCase {
   const char* name;
   const char* input;
   const char* output;
+  // Shown in the test list by its name.
+  friend void PrintTo(const ItemsCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class ItemsRoundTrip : public ParserItems, public ::testing::WithParamInterface<ItemsCase> {};

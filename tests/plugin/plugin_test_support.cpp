@@ -175,6 +175,7 @@ TestPlugin::TestPlugin(kvo::TParamsList* parameters) : TkvoPlugin(parameters) {
     RaiseIfAsked("OnStateChanged");
   };
   BindData(OnProcessData, "OnProcessData", &Probe::process_data);
+  OnCreate = [](TObject&) { RaiseIfAsked("OnCreate"); };
   BindData(OnGetData, "OnGetData", &Probe::get_data);
 
   Probe& probe = TheProbe();

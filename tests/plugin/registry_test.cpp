@@ -1,6 +1,5 @@
 // The exports' instance lookup: failure values without an instance, one instance per host handle, the
 // per-thread cache, failed constructions, temporary loads and the shut-down of the registry.
-#include <cstring>
 #include <thread>
 
 #include "plugin_test_support.h"
@@ -231,6 +230,19 @@ TEST_F(Instances, FailedConstructionGivesTheFailureValueAndAddsNothing) {
   EXPECT_NE(InstanceOf(failing), instance);
 }
 
+TEST_F(Instances, FailingCreationEventDiscardsTheHalfMadeInstance) {
+  const int32_t handle = NextHandle();
+  TheProbe().raise_in = {"OnCreate"};
+  EXPECT_EQ(GetModuleType(handle), 0);
+  EXPECT_EQ(GetModuleDescription(handle), nullptr);
+  EXPECT_EQ(InstanceCount(), 0);
+  EXPECT_EQ(TheProbe().constructed, 2);
+  EXPECT_EQ(TheProbe().destroyed.size(), 2u) << "each half-made instance was destroyed";
+  TheProbe().raise_in.clear();
+  EXPECT_EQ(GetModuleType(handle), KVO_MT_FILTER);
+  EXPECT_EQ(InstanceCount(), 1);
+}
+
 TEST_F(Instances, FailedConstructionInAnotherThreadLeavesThatThreadsCache) {
   const int32_t working = NextHandle();
   const int32_t failing = NextHandle();
@@ -265,8 +277,11 @@ TEST_F(Instances, ShutdownInvalidatesTheCacheSoTheSameHandleGetsANewInstance) {
 
 struct TemporaryCase {
   const char* name;
-  int how;  // 0: made by a query without parameters; 1: "TEMPORARY-LOAD" 1; 2: 0; 3: missing; 4: text
+  int how;  // 0: made by a query without parameters; 1: "TEMPORARY-LOAD" 1; 2: 0; 3: missing; 4: text; 5: 5;
+            // 6: Null
   bool temporary;
+  // Shown in the test list by its name.
+  friend void PrintTo(const TemporaryCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class TemporaryLoad : public PluginTest, public ::testing::WithParamInterface<TemporaryCase> {};
@@ -290,6 +305,12 @@ TEST_P(TemporaryLoad, IsFixedByTheCallThatMadeTheInstance) {
     case 4:
       parameters.Text("TEMPORARY-LOAD", "not a truth value");
       break;
+    case 5:
+      parameters.Int("TEMPORARY-LOAD", 5);
+      break;
+    case 6:
+      parameters.Null("TEMPORARY-LOAD");
+      break;
   }
   EXPECT_EQ(Execute(handle, "EVENTS-SUPPORT", parameters), 0);
   EXPECT_EQ(InstanceOf(handle)->TemporaryLoad(), c.temporary);
@@ -305,7 +326,9 @@ INSTANTIATE_TEST_SUITE_P(Registry, TemporaryLoad,
                                            TemporaryCase{"ParameterOne", 1, true},
                                            TemporaryCase{"ParameterZero", 2, false},
                                            TemporaryCase{"ParameterMissing", 3, false},
-                                           TemporaryCase{"ParameterNotConvertible", 4, false}),
+                                           TemporaryCase{"ParameterNotConvertible", 4, false},
+                                           TemporaryCase{"AnyNonZeroNumber", 5, true},
+                                           TemporaryCase{"ParameterNull", 6, false}),
                          CaseName());
 
 TEST_F(Instances, TemporaryLoadComesFromTheDataExportThatMadeTheInstance) {
@@ -318,6 +341,18 @@ TEST_F(Instances, TemporaryLoadComesFromTheDataExportThatMadeTheInstance) {
   const int32_t dialog_handle = NextHandle();
   ShowOptionsDialog(dialog_handle, parameters.get());
   EXPECT_TRUE(InstanceOf(dialog_handle)->TemporaryLoad());
+  void* data = nullptr;
+  ::TParamsList* rows = nullptr;
+  const int32_t process_handle = NextHandle();
+  ProcessData(process_handle, 1, parameters.get(), &data, &rows);
+  EXPECT_TRUE(InstanceOf(process_handle)->TemporaryLoad());
+  const int32_t get_handle = NextHandle();
+  GetData(get_handle, 1, parameters.get(), &data, &rows);
+  EXPECT_TRUE(InstanceOf(get_handle)->TemporaryLoad());
+  const int32_t query_handle = NextHandle();
+  EXPECT_EQ(GetModuleType(query_handle), KVO_MT_FILTER);
+  EXPECT_EQ(Execute(query_handle, "EVENTS-SUPPORT"), 0);
+  EXPECT_TRUE(InstanceOf(query_handle)->TemporaryLoad()) << "made by the query, without parameters";
 }
 
 using Shutdown = PluginTest;

@@ -25,14 +25,18 @@ namespace kvo {
 namespace {
 
 constexpr int kThreads = 4;
-constexpr int kRounds = 1500;  // per thread; each round makes one call group
+constexpr int kRounds = 4000;  // per thread; each round makes one call group
 constexpr int32_t kSharedHandle = 300;
 constexpr int32_t kOwnHandleBase = 301;
 constexpr double kBand = 5;
 constexpr std::string_view kNoDataLine = "Deadband. No data for processing||1";
 
-::TParamsList* Out(TParamsList* list) { return reinterpret_cast<::TParamsList*>(list); }
-TParamsList* In(::TParamsList* list) { return reinterpret_cast<TParamsList*>(list); }
+::TParamsList* Out(TParamsList* list) {
+  return reinterpret_cast<::TParamsList*>(list);
+}
+TParamsList* In(::TParamsList* list) {
+  return reinterpret_cast<TParamsList*>(list);
+}
 
 TaPlugin* Plugin(int32_t handle) {
   TkvoPlugin* instance = nullptr;
@@ -104,7 +108,8 @@ class Worker {
   }
 
   void Run() {
-    for (int round = 0; round < kRounds; ++round) Step(round);
+    for (int round = 0; round < kRounds; ++round)
+      Step(round);
   }
   const Findings& findings() const { return findings_; }
   int passes() const { return passes_; }
@@ -194,7 +199,8 @@ class Worker {
 
   void SharedNoData(int round) {
     TParamsList* rows = nullptr;
-    Check(Process(kSharedHandle, type4_, nullptr, &rows) == 0 && rows == nullptr, "shared no-data call", round);
+    Check(Process(kSharedHandle, type4_, nullptr, &rows) == 0 && rows == nullptr, "shared no-data call",
+          round);
     Check(IsPossibleSharedLog(Log(kSharedHandle, round)), "shared log", round);
   }
 
@@ -213,7 +219,8 @@ class Worker {
   void SharedState(int round) {
     TParamsList state;
     state.Add("COMMAND", Variant::FromText("SET-STATE"));
-    state.Add("SERIAL-PORTS-IN-CFG", Variant::FromText(std::to_string(index_) + ",7," + std::to_string(round)));
+    state.Add("SERIAL-PORTS-IN-CFG",
+              Variant::FromText(std::to_string(index_) + ",7," + std::to_string(round)));
     state.Add("RESULT", Variant::FromInt(round % 2));
     state.Add("TYPE", Variant::FromInt(32));
     Check(Command(kSharedHandle, state) == 0, "shared SET-STATE", round);
@@ -315,10 +322,12 @@ class ModuleStress : public ::testing::Test {
 
 TEST_F(ModuleStress, ThreadsOnOwnAndSharedHandles) {
   std::set<std::string> shared_items = {""};
-  for (int t = 0; t < kThreads; ++t) shared_items.insert(ItemsText(t));
+  for (int t = 0; t < kThreads; ++t)
+    shared_items.insert(ItemsText(t));
 
   std::vector<int32_t> handles = {kSharedHandle};
-  for (int t = 0; t < kThreads; ++t) handles.push_back(kOwnHandleBase + t);
+  for (int t = 0; t < kThreads; ++t)
+    handles.push_back(kOwnHandleBase + t);
   for (int32_t handle : handles) {
     TaPlugin* plugin = Plugin(handle);
     ASSERT_NE(plugin, nullptr) << handle;
@@ -333,21 +342,25 @@ TEST_F(ModuleStress, ThreadsOnOwnAndSharedHandles) {
   ASSERT_NE(shared_rows, nullptr);
 
   std::vector<std::unique_ptr<Worker>> workers;
-  for (int t = 0; t < kThreads; ++t) workers.push_back(std::make_unique<Worker>(t, shared_rows, &shared_items));
+  for (int t = 0; t < kThreads; ++t)
+    workers.push_back(std::make_unique<Worker>(t, shared_rows, &shared_items));
   std::atomic<int> ready{0};
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
       ready.fetch_add(1);
-      while (ready.load() < kThreads) std::this_thread::yield();
+      while (ready.load() < kThreads)
+        std::this_thread::yield();
       workers[static_cast<size_t>(t)]->Run();
     });
   }
-  for (std::thread& thread : threads) thread.join();
+  for (std::thread& thread : threads)
+    thread.join();
 
   for (const auto& worker : workers) {
     EXPECT_EQ(worker->findings().count, 0);
-    for (const std::string& finding : worker->findings().first) ADD_FAILURE() << finding;
+    for (const std::string& finding : worker->findings().first)
+      ADD_FAILURE() << finding;
     EXPECT_GT(worker->passes(), 0);  // the own handles passed blocks, so rows were checked
   }
 
@@ -377,7 +390,8 @@ TEST_F(ModuleStress, FirstCallsFromManyThreadsMakeOneInstancePerHandle) {
   for (int c = 0; c < kCallers; ++c) {
     threads.emplace_back([&, c] {
       ready.fetch_add(1);
-      while (ready.load() < kCallers) std::this_thread::yield();
+      while (ready.load() < kCallers)
+        std::this_thread::yield();
       for (int k = 0; k < kHandles; ++k) {
         // Each caller walks the new handles in its own order; the first call on a handle makes it.
         const int32_t handle = kFirstHandle + (k + c) % kHandles;
@@ -388,7 +402,8 @@ TEST_F(ModuleStress, FirstCallsFromManyThreadsMakeOneInstancePerHandle) {
       }
     });
   }
-  for (std::thread& thread : threads) thread.join();
+  for (std::thread& thread : threads)
+    thread.join();
 
   std::set<TkvoPlugin*> distinct;
   for (int c = 0; c < kCallers; ++c) {

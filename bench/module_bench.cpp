@@ -1,0 +1,291 @@
+// Costs of the data path as a host sees it: blocks handed to the exported ProcessData in the filter role
+// ("TYPE" 32) on a loaded deadband instance whose items were built from settings held in memory. So each
+// figure includes the entry point's guard, the instance lookup, the framework's data core and the filter.
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "deadband/deadband_plugin.h"
+#include "deadband/deadband_settings.h"
+#include "kvo/kvo_plugin.h"
+#include "params/params_list.h"
+#include "plugin/plugin_registry.h"
+
+// --- Counting heap allocations ---
+// Only while g_counting is set, so that the threaded figures are not disturbed by a shared counter.
+// Parameter-list blocks come from the C heap rather than operator new, so where the C library allows it
+// (glibc, without a sanitizer that owns malloc) malloc, calloc and realloc are counted as well.
+namespace {
+std::atomic<bool> g_counting{false};
+std::atomic<uint64_t> g_allocations{0};
+inline void CountAllocation() {
+  if (g_counting.load(std::memory_order_relaxed)) g_allocations.fetch_add(1, std::memory_order_relaxed);
+}
+}  // namespace
+
+#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+#define KVO_BENCH_COUNTS_MALLOC 1
+extern "C" {
+void* __libc_malloc(size_t size);
+void* __libc_calloc(size_t count, size_t size);
+void* __libc_realloc(void* block, size_t size);
+void __libc_free(void* block);
+
+__attribute__((visibility("default"))) void* malloc(size_t size) noexcept {
+  CountAllocation();
+  return __libc_malloc(size);
+}
+__attribute__((visibility("default"))) void* calloc(size_t count, size_t size) noexcept {
+  CountAllocation();
+  return __libc_calloc(count, size);
+}
+__attribute__((visibility("default"))) void* realloc(void* block, size_t size) noexcept {
+  CountAllocation();
+  return __libc_realloc(block, size);
+}
+__attribute__((visibility("default"))) void free(void* block) noexcept {
+  __libc_free(block);
+}
+}  // extern "C"
+#else
+#define KVO_BENCH_COUNTS_MALLOC 0
+#endif
+
+// Out of line, so that the compiler does not pair malloc() with operator delete and warn.
+[[gnu::noinline]] void* operator new(size_t size) {
+#if !KVO_BENCH_COUNTS_MALLOC
+  CountAllocation();  // otherwise counted once, by malloc
+#endif
+  if (void* block = std::malloc(size != 0 ? size : 1)) return block;
+  throw std::bad_alloc();
+}
+[[gnu::noinline]] void operator delete(void* block) noexcept {
+  std::free(block);
+}
+[[gnu::noinline]] void operator delete(void* block, size_t) noexcept {
+  std::free(block);
+}
+
+namespace {
+
+using kvo::MemoryDeadbandSettings;
+using kvo::TParamsList;
+using kvo::TRowsParamsList;
+using kvo::Variant;
+
+constexpr double kPi = 3.14159265358979323846;
+
+::TParamsList* Out(TParamsList* list) {
+  return reinterpret_cast<::TParamsList*>(list);
+}
+
+// Every benchmark run takes fresh handles, so its items start from their first values.
+std::atomic<int32_t> g_next_handle{1000};
+
+// A handle whose instance is loaded with the given settings, and the call parameters of the filter role.
+class LoadedHandle {
+ public:
+  explicit LoadedHandle(std::unique_ptr<MemoryDeadbandSettings> settings)
+      : handle_(g_next_handle.fetch_add(1)) {
+    static const bool registered = (kvo::RegisterDeadbandPlugin(), true);
+    (void)registered;
+    kvo::TkvoPlugin* instance = nullptr;
+    TParamsList load;
+    load.Add("COMMAND", Variant::FromText("LOAD"));
+    ok_ = kvo::GetPluginInstance(handle_, &load, &instance) &&
+          instance->InheritsFrom(kvo::TaPlugin::StaticClass);
+    if (ok_) {
+      static_cast<kvo::TaPlugin*>(instance)->SetSettingsSource(std::move(settings));
+      ok_ = ::ExecutePluginCommand(handle_, Out(&load)) == 0;
+    }
+    parameters_.Add("TYPE", Variant::FromInt(32));
+  }
+
+  bool ok() const { return ok_; }
+  // Filters one block; true when it passed (the host received rows).
+  bool Filter(TParamsList* block) {
+    void* data = block;
+    ::TParamsList* rows = nullptr;
+    const int32_t result = ::ProcessData(handle_, 0, Out(&parameters_), &data, &rows);
+    benchmark::DoNotOptimize(result);
+    return rows != nullptr;
+  }
+
+ private:
+  int32_t handle_;
+  bool ok_ = false;
+  TParamsList parameters_;
+};
+
+std::unique_ptr<MemoryDeadbandSettings> Settings(int32_t relationship,
+                                                 std::vector<std::pair<std::string, double>> slots,
+                                                 int32_t type) {
+  auto settings = std::make_unique<MemoryDeadbandSettings>();
+  settings->SetRelationshipIndex(relationship);
+  int n = 1;
+  for (const auto& [name, band] : slots)
+    settings->SetSlot(n++, name, type, band);
+  return settings;
+}
+
+// 50 + 10 sin(2 pi i / 1000) plus a small deterministic noise, for 10 periods.
+const std::vector<double>& Waveform() {
+  static const std::vector<double> values = [] {
+    std::vector<double> v(10000);
+    uint32_t seed = 12345;
+    for (size_t i = 0; i < v.size(); ++i) {
+      seed = seed * 1664525u + 1013904223u;
+      const double noise = (static_cast<double>(seed >> 8) / double(1u << 24) - 0.5) * 0.1;
+      v[i] = 50 + 10 * std::sin(2 * kPi * static_cast<double>(i) / 1000) + noise;
+    }
+    return v;
+  }();
+  return values;
+}
+
+// W1: a block of one double and a row marker that the host reuses, replacing the value in place; one
+// absolute item with band 0.5. Time per block, passed blocks included.
+void BM_W1_OneValueBlock(benchmark::State& state) {
+  const std::vector<double>& values = Waveform();
+  LoadedHandle handle(Settings(0, {{"Value", 0.5}}, 0));
+  if (!handle.ok()) return state.SkipWithError("cannot load the instance");
+  TRowsParamsList block;
+  block.Add("Value", Variant::FromDouble(values[0]));
+  block.NewRow();
+  kvo::TParamsListElement* element = block.Element(0);
+  size_t i = 0;
+  uint64_t passed = 0;
+  uint64_t dropped = 0;
+  uint64_t dropped_allocations = 0;
+  g_counting.store(true);
+  for (auto _ : state) {
+    element->SetValue(Variant::FromDouble(values[i]));
+    if (++i == values.size()) i = 0;
+    const uint64_t before = g_allocations.load(std::memory_order_relaxed);
+    if (handle.Filter(&block)) {
+      ++passed;
+    } else {
+      ++dropped;
+      dropped_allocations += g_allocations.load(std::memory_order_relaxed) - before;
+    }
+  }
+  g_counting.store(false);
+  state.counters["passed_share"] = static_cast<double>(passed) / static_cast<double>(passed + dropped);
+  if (dropped != 0) {
+    state.counters["allocs_per_dropped_block"] =
+        static_cast<double>(dropped_allocations) / static_cast<double>(dropped);
+  }
+  state.counters["malloc_counted"] = KVO_BENCH_COUNTS_MALLOC;
+}
+BENCHMARK(BM_W1_OneValueBlock);
+
+// Rows of seven values and a row marker, `elements` elements in all.
+void FillRows(TParamsList& block, int64_t elements) {
+  for (int64_t i = 0; i < elements; ++i) {
+    if (i % 8 == 7) {
+      block.NewRow();
+    } else {
+      block.Add("Column_" + std::to_string(i % 8), Variant::FromDouble(20.0 + static_cast<double>(i % 8)));
+    }
+  }
+}
+
+// Dropped blocks of 8, 64 and 512 elements with eight items: four watch columns of every row (measured at
+// each occurrence), four watch names that never occur, so under AND no block ever passes.
+void BM_DroppedBlockPerElement(benchmark::State& state) {
+  LoadedHandle handle(Settings(0,
+                               {{"Column_0", 1e9},
+                                {"Column_2", 1e9},
+                                {"Column_4", 1e9},
+                                {"Column_6", 1e9},
+                                {"Pressure", 1},
+                                {"Flow_out", 1},
+                                {"Level_01", 1},
+                                {"Speed_01", 1}},
+                               0));
+  if (!handle.ok()) return state.SkipWithError("cannot load the instance");
+  TRowsParamsList block;
+  FillRows(block, state.range(0));
+  handle.Filter(&block);  // the watched columns take their first values
+  uint64_t passed = 0;
+  g_counting.store(true);
+  const uint64_t before = g_allocations.load();
+  for (auto _ : state)
+    passed += handle.Filter(&block);
+  const uint64_t allocations = g_allocations.load() - before;
+  g_counting.store(false);
+  if (passed != 0) return state.SkipWithError("a block passed");
+  const auto elements = static_cast<double>(block.Count());
+  state.SetItemsProcessed(state.iterations() * block.Count());
+  state.counters["time_per_element"] = benchmark::Counter(
+      elements, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  state.counters["allocs_per_block"] =
+      static_cast<double>(allocations) / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_DroppedBlockPerElement)->Arg(8)->Arg(64)->Arg(512);
+
+// A block that passes at its first element: the whole block is copied into the result rows (and the
+// previous copy is emptied first, as on every call). Time per copied element.
+void BM_PassingBlockPerCopiedElement(benchmark::State& state) {
+  LoadedHandle handle(Settings(1, {{"Column_0", 1}}, 3));  // count limit 1: every occurrence passes
+  if (!handle.ok()) return state.SkipWithError("cannot load the instance");
+  TRowsParamsList block;
+  FillRows(block, state.range(0));
+  uint64_t passed = 0;
+  g_counting.store(true);
+  const uint64_t before = g_allocations.load();
+  for (auto _ : state)
+    passed += handle.Filter(&block);
+  const uint64_t allocations = g_allocations.load() - before;
+  g_counting.store(false);
+  if (passed != static_cast<uint64_t>(state.iterations())) return state.SkipWithError("a block was dropped");
+  const auto elements = static_cast<double>(block.Count());
+  state.SetItemsProcessed(state.iterations() * block.Count());
+  state.counters["time_per_copied_element"] = benchmark::Counter(
+      elements, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  state.counters["allocs_per_copied_element"] =
+      static_cast<double>(allocations) / (static_cast<double>(state.iterations()) * elements);
+}
+BENCHMARK(BM_PassingBlockPerCopiedElement)->Arg(8)->Arg(64)->Arg(512);
+
+// W1 on one handle per thread: the aggregate blocks per second of two threads against one.
+void BM_W1_HandlePerThread(benchmark::State& state) {
+  const std::vector<double>& values = Waveform();
+  LoadedHandle handle(Settings(0, {{"Value", 0.5}}, 0));
+  if (!handle.ok()) return state.SkipWithError("cannot load the instance");
+  TRowsParamsList block;
+  block.Add("Value", Variant::FromDouble(values[0]));
+  block.NewRow();
+  kvo::TParamsListElement* element = block.Element(0);
+  size_t i = static_cast<size_t>(state.thread_index()) * 250;
+  for (auto _ : state) {
+    element->SetValue(Variant::FromDouble(values[i]));
+    if (++i == values.size()) i = 0;
+    handle.Filter(&block);
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_W1_HandlePerThread)->Threads(1)->Threads(2)->UseRealTime();
+
+// Control for the figure above: arithmetic that shares nothing. When two threads do not get about twice
+// its one-thread rate here, the machine did not give the run two free cores.
+void BM_Control_ComputeOnly(benchmark::State& state) {
+  double x = 1.0 + state.thread_index();
+  for (auto _ : state) {
+    for (int i = 0; i < 50; ++i)
+      x = x * 1.0000001 + 0.5;
+    benchmark::DoNotOptimize(x);
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_Control_ComputeOnly)->Threads(1)->Threads(2)->UseRealTime();
+
+}  // namespace

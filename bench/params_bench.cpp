@@ -8,21 +8,24 @@
 namespace {
 
 void Fill(kvo::TParamsList& list, int elements) {
-  for (int i = 0; i < elements; ++i) list.Add("Variable_" + std::to_string(i), kvo::Variant::FromDouble(i));
+  for (int i = 0; i < elements; ++i)
+    list.Add("Variable_" + std::to_string(i), kvo::Variant::FromDouble(i));
 }
 
 // The key differs in case from the stored name, so folding is exercised; the match is the last element.
 void BM_IndexOfNameLastOf16(benchmark::State& state) {
   kvo::TParamsList list;
   Fill(list, 16);
-  for (auto _ : state) benchmark::DoNotOptimize(list.IndexOfName("VARIABLE_15"));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(list.IndexOfName("VARIABLE_15"));
 }
 BENCHMARK(BM_IndexOfNameLastOf16);
 
 void BM_IndexOfNameMissOf16(benchmark::State& state) {
   kvo::TParamsList list;
   Fill(list, 16);
-  for (auto _ : state) benchmark::DoNotOptimize(list.IndexOfName("pressure"));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(list.IndexOfName("pressure"));
 }
 BENCHMARK(BM_IndexOfNameMissOf16);
 

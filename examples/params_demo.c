@@ -8,12 +8,14 @@
 
 enum { kMaxColumns = 32, kMaxLine = 4096 };
 
-static void strip_newline(char *line) { line[strcspn(line, "\r\n")] = '\0'; }
+static void strip_newline(char* line) {
+  line[strcspn(line, "\r\n")] = '\0';
+}
 
 /* Splits a line at commas in place (no quoting: the demo's sample has none). */
-static int split(char *line, char **fields) {
+static int split(char* line, char** fields) {
   int n = 0;
-  char *p = line;
+  char* p = line;
   while (n < kMaxColumns) {
     fields[n++] = p;
     p = strchr(p, ',');
@@ -24,8 +26,8 @@ static int split(char *line, char **fields) {
 }
 
 /* Adds a field as a number when it reads as one, as Null when empty, else as text. */
-static void add_value(TParamsList *block, const char *name, const char *field) {
-  char *end = NULL;
+static void add_value(TParamsList* block, const char* name, const char* field) {
+  char* end = NULL;
   double number = strtod(field, &end);
   if (field[0] == '\0') {
     kvo_params_add_null(block, name);
@@ -36,12 +38,12 @@ static void add_value(TParamsList *block, const char *name, const char *field) {
   }
 }
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
   char header[kMaxLine], line[kMaxLine], text[256];
   char *names[kMaxColumns], *fields[kMaxColumns];
   int columns, rows = 0;
-  FILE *in;
-  TParamsList *block;
+  FILE* in;
+  TParamsList* block;
 
   if (argc != 2) {
     fprintf(stderr, "usage: %s FILE.csv\n", argv[0]);
@@ -60,7 +62,8 @@ int main(int argc, char **argv) {
     int i, n;
     strip_newline(line);
     n = split(line, fields);
-    for (i = 0; i < columns; ++i) add_value(block, names[i], i < n ? fields[i] : "");
+    for (i = 0; i < columns; ++i)
+      add_value(block, names[i], i < n ? fields[i] : "");
     kvo_params_new_row(block);
     ++rows;
   }

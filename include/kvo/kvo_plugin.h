@@ -43,9 +43,9 @@ enum {
 
 /* Results of the integer exports besides success (0 and above). */
 enum {
-  KVO_RESULT_REFUSED = -1,   /* null parameters, handle 0, no instance, no "COMMAND", unloaded, wait given up */
+  KVO_RESULT_REFUSED = -1, /* null parameters, handle 0, no instance, no "COMMAND", unloaded, wait given up */
   KVO_RESULT_NOT_HANDLED = -2, /* no one took the command */
-  KVO_RESULT_EXCEPTION = -3  /* a failure inside the module */
+  KVO_RESULT_EXCEPTION = -3    /* a failure inside the module */
 };
 
 /* Posted to the host's "MessagesProcessorHandle" after each new log entry: word parameter the instance's
@@ -58,7 +58,7 @@ float KVO_CALL GetPluginInterfaceVersion(int32_t Handle);
 /* The lowest host version the module works with; -1.0 without an instance. */
 float KVO_CALL GetAppMinVersion(int32_t Handle);
 /* The module's description, zero-terminated, owned by the instance; NULL without an instance. */
-const char *KVO_CALL GetModuleDescription(int32_t Handle);
+const char* KVO_CALL GetModuleDescription(int32_t Handle);
 /* The module's types as a KVO_MT_* mask; 0 without an instance. */
 int32_t KVO_CALL GetModuleType(int32_t Handle);
 /* Non-zero when the module may be called from several threads at once; 0 without an instance. */
@@ -66,42 +66,42 @@ uint8_t KVO_CALL MultiThreadSupport(int32_t Handle);
 /* Fetches the pending log text: *Needed receives its length in bytes; when it fits in BufferSize bytes it
    is copied without a terminating zero, the log is emptied and the length returned. Otherwise (or without
    an instance) returns 0 and changes nothing. */
-int32_t KVO_CALL GetLogEx(int32_t Handle, char *Buffer, int32_t BufferSize, int32_t *Needed);
+int32_t KVO_CALL GetLogEx(int32_t Handle, char* Buffer, int32_t BufferSize, int32_t* Needed);
 /* Fetches the custom command list text, with the same buffer protocol as GetLogEx. */
-int32_t KVO_CALL GetCustomCommands(int32_t Handle, char *Buffer, int32_t BufferSize, int32_t *Needed);
+int32_t KVO_CALL GetCustomCommands(int32_t Handle, char* Buffer, int32_t BufferSize, int32_t* Needed);
 /* Shows the module's options dialog; Parameters may be NULL. Nothing happens without an instance. */
-void KVO_CALL ShowOptionsDialog(int32_t Handle, TParamsList *Parameters);
+void KVO_CALL ShowOptionsDialog(int32_t Handle, TParamsList* Parameters);
 /* Runs the command named by the "COMMAND" parameter; "RESULT" may be written into Parameters. */
-int32_t KVO_CALL ExecutePluginCommand(int32_t Handle, TParamsList *Parameters);
+int32_t KVO_CALL ExecutePluginCommand(int32_t Handle, TParamsList* Parameters);
 /* Lets the module produce data. Data and Rows point to host variables; *Rows receives a lent list or
    NULL. */
-int32_t KVO_CALL GetData(int32_t Handle, uint32_t DataSourceID, TParamsList *Parameters, void **Data,
-                         TParamsList **Rows);
+int32_t KVO_CALL GetData(int32_t Handle, uint32_t DataSourceID, TParamsList* Parameters, void** Data,
+                         TParamsList** Rows);
 /* Hands over (or, when *Events is the list received before, acknowledges) the module's event rows. */
-int32_t KVO_CALL GetEvents(int32_t Handle, uint32_t DataSourceID, TParamsList *Parameters,
-                           TParamsList **Events);
+int32_t KVO_CALL GetEvents(int32_t Handle, uint32_t DataSourceID, TParamsList* Parameters,
+                           TParamsList** Events);
 /* Lets the module process the block of rows in *Data ("TYPE" in Parameters says in which role); *Rows
    receives the lent result rows when there are any, else NULL. */
-int32_t KVO_CALL ProcessData(int32_t Handle, uint32_t DataSourceID, TParamsList *Parameters, void **Data,
-                             TParamsList **Rows);
+int32_t KVO_CALL ProcessData(int32_t Handle, uint32_t DataSourceID, TParamsList* Parameters, void** Data,
+                             TParamsList** Rows);
 
 /* Function-pointer types, for hosts that look the exports up at run time. */
-typedef float(KVO_CALL *KvoGetPluginInterfaceVersionFn)(int32_t Handle);
-typedef float(KVO_CALL *KvoGetAppMinVersionFn)(int32_t Handle);
-typedef const char *(KVO_CALL *KvoGetModuleDescriptionFn)(int32_t Handle);
-typedef int32_t(KVO_CALL *KvoGetModuleTypeFn)(int32_t Handle);
-typedef uint8_t(KVO_CALL *KvoMultiThreadSupportFn)(int32_t Handle);
-typedef int32_t(KVO_CALL *KvoGetLogExFn)(int32_t Handle, char *Buffer, int32_t BufferSize, int32_t *Needed);
-typedef int32_t(KVO_CALL *KvoGetCustomCommandsFn)(int32_t Handle, char *Buffer, int32_t BufferSize,
-                                                  int32_t *Needed);
-typedef void(KVO_CALL *KvoShowOptionsDialogFn)(int32_t Handle, TParamsList *Parameters);
-typedef int32_t(KVO_CALL *KvoExecutePluginCommandFn)(int32_t Handle, TParamsList *Parameters);
-typedef int32_t(KVO_CALL *KvoGetDataFn)(int32_t Handle, uint32_t DataSourceID, TParamsList *Parameters,
-                                        void **Data, TParamsList **Rows);
-typedef int32_t(KVO_CALL *KvoGetEventsFn)(int32_t Handle, uint32_t DataSourceID, TParamsList *Parameters,
-                                          TParamsList **Events);
-typedef int32_t(KVO_CALL *KvoProcessDataFn)(int32_t Handle, uint32_t DataSourceID, TParamsList *Parameters,
-                                            void **Data, TParamsList **Rows);
+typedef float(KVO_CALL* KvoGetPluginInterfaceVersionFn)(int32_t Handle);
+typedef float(KVO_CALL* KvoGetAppMinVersionFn)(int32_t Handle);
+typedef const char*(KVO_CALL* KvoGetModuleDescriptionFn)(int32_t Handle);
+typedef int32_t(KVO_CALL* KvoGetModuleTypeFn)(int32_t Handle);
+typedef uint8_t(KVO_CALL* KvoMultiThreadSupportFn)(int32_t Handle);
+typedef int32_t(KVO_CALL* KvoGetLogExFn)(int32_t Handle, char* Buffer, int32_t BufferSize, int32_t* Needed);
+typedef int32_t(KVO_CALL* KvoGetCustomCommandsFn)(int32_t Handle, char* Buffer, int32_t BufferSize,
+                                                  int32_t* Needed);
+typedef void(KVO_CALL* KvoShowOptionsDialogFn)(int32_t Handle, TParamsList* Parameters);
+typedef int32_t(KVO_CALL* KvoExecutePluginCommandFn)(int32_t Handle, TParamsList* Parameters);
+typedef int32_t(KVO_CALL* KvoGetDataFn)(int32_t Handle, uint32_t DataSourceID, TParamsList* Parameters,
+                                        void** Data, TParamsList** Rows);
+typedef int32_t(KVO_CALL* KvoGetEventsFn)(int32_t Handle, uint32_t DataSourceID, TParamsList* Parameters,
+                                          TParamsList** Events);
+typedef int32_t(KVO_CALL* KvoProcessDataFn)(int32_t Handle, uint32_t DataSourceID, TParamsList* Parameters,
+                                            void** Data, TParamsList** Rows);
 
 #ifdef __cplusplus
 }

@@ -33,9 +33,8 @@ TaPlugin::TaPlugin(TParamsList* parameters) : TkvoPlugin(parameters) {
     kvoPluginShowOptionsDialog(s, t, p, ok);
   };
   OnProcessData = [this](TkvoPlugin& s, uint32_t id, TModuleTypes t, TParamsList* data, TParamsList* device,
-                         void*& buffer, int32_t& result) {
-    kvoPluginProcessData(s, id, t, data, device, buffer, result);
-  };
+                         void*& buffer,
+                         int32_t& result) { kvoPluginProcessData(s, id, t, data, device, buffer, result); };
 }
 
 TaPlugin::~TaPlugin() = default;
@@ -55,7 +54,9 @@ void TaPlugin::kvoPluginLoad(TkvoPlugin&, TParamsList*, int32_t&) {
   if (FSettings) FFilter.BuildItems(*FSettings);
 }
 
-void TaPlugin::kvoPluginUnload(TkvoPlugin&, TParamsList*, int32_t&) { ClearItems(); }
+void TaPlugin::kvoPluginUnload(TkvoPlugin&, TParamsList*, int32_t&) {
+  ClearItems();
+}
 
 void TaPlugin::kvoPluginSaveSettingsNow(TkvoPlugin&) {
   // Saving the settings form's keys needs the property store, which the settings subsystem provides.
@@ -76,6 +77,8 @@ void TaPlugin::kvoPluginProcessData(TkvoPlugin&, uint32_t, TModuleTypes, TParams
   result = FFilter.ProcessData(data, ResultRows());
 }
 
-void RegisterDeadbandPlugin() { RegisterPluginClass(&CreatePluginOf<TaPlugin>); }
+void RegisterDeadbandPlugin() {
+  RegisterPluginClass(&CreatePluginOf<TaPlugin>);
+}
 
 }  // namespace kvo

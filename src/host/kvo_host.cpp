@@ -13,7 +13,9 @@ namespace {
 
 using kvo::Variant;
 
-kvo::TParamsList* Impl(TParamsList* list) { return reinterpret_cast<kvo::TParamsList*>(list); }
+kvo::TParamsList* Impl(TParamsList* list) {
+  return reinterpret_cast<kvo::TParamsList*>(list);
+}
 const kvo::TParamsList* Impl(const TParamsList* list) {
   return reinterpret_cast<const kvo::TParamsList*>(list);
 }
@@ -54,15 +56,21 @@ TParamsList* NewList(Make make) {
 
 extern "C" {
 
-KVO_HOST_API TParamsList* kvo_params_new(void) { return NewList([] { return new kvo::TParamsList(); }); }
+KVO_HOST_API TParamsList* kvo_params_new(void) {
+  return NewList([] { return new kvo::TParamsList(); });
+}
 
 KVO_HOST_API TParamsList* kvo_rows_new(void) {
   return NewList([]() -> kvo::TParamsList* { return new kvo::TRowsParamsList(); });
 }
 
-KVO_HOST_API void kvo_params_free(TParamsList* list) { delete Impl(list); }
+KVO_HOST_API void kvo_params_free(TParamsList* list) {
+  delete Impl(list);
+}
 
-KVO_HOST_API int32_t kvo_params_count(const TParamsList* list) { return list ? Impl(list)->Count() : 0; }
+KVO_HOST_API int32_t kvo_params_count(const TParamsList* list) {
+  return list ? Impl(list)->Count() : 0;
+}
 
 KVO_HOST_API uint32_t kvo_params_signature(const TParamsList* list) {
   return list ? Impl(list)->Signature() : 0;
@@ -121,7 +129,8 @@ KVO_HOST_API int kvo_params_add_text(TParamsList* list, const char* name, const 
 KVO_HOST_API int kvo_params_set_int(TParamsList* list, const char* name, int32_t value, int add_if_missing) {
   return SetValue(list, name, add_if_missing, [=] { return Variant::FromInt(value); });
 }
-KVO_HOST_API int kvo_params_set_double(TParamsList* list, const char* name, double value, int add_if_missing) {
+KVO_HOST_API int kvo_params_set_double(TParamsList* list, const char* name, double value,
+                                       int add_if_missing) {
   return SetValue(list, name, add_if_missing, [=] { return Variant::FromDouble(value); });
 }
 KVO_HOST_API int kvo_params_set_text(TParamsList* list, const char* name, const char* text,

@@ -13,7 +13,9 @@ namespace {
 
 constexpr size_t kHeader = 2 * sizeof(int32_t);
 
-int32_t& Count(char* chars) { return reinterpret_cast<int32_t*>(chars)[-2]; }
+int32_t& Count(char* chars) {
+  return reinterpret_cast<int32_t*>(chars)[-2];
+}
 
 }  // namespace
 
@@ -48,7 +50,9 @@ AnsiString::AnsiString(std::string_view text) : chars_(Allocate(text.size())) {
   if (chars_) std::memcpy(chars_, text.data(), text.size());
 }
 
-AnsiString::AnsiString(const AnsiString& other) noexcept : chars_(other.chars_) { AddRef(chars_); }
+AnsiString::AnsiString(const AnsiString& other) noexcept : chars_(other.chars_) {
+  AddRef(chars_);
+}
 
 AnsiString& AnsiString::operator=(const AnsiString& other) noexcept {
   AddRef(other.chars_);

@@ -46,12 +46,18 @@ bool IsBlank(std::string_view name) {
   return true;
 }
 
-uint8_t InitialState(const Variant& value) { return IsMissing(value) ? 0 : 2; }
+uint8_t InitialState(const Variant& value) {
+  return IsMissing(value) ? 0 : 2;
+}
 
 }  // namespace
 
-void* SharedHeapObject::operator new(size_t size) { return platform::SharedAlloc(size); }
-void SharedHeapObject::operator delete(void* block) noexcept { platform::SharedFree(block); }
+void* SharedHeapObject::operator new(size_t size) {
+  return platform::SharedAlloc(size);
+}
+void SharedHeapObject::operator delete(void* block) noexcept {
+  platform::SharedFree(block);
+}
 
 // --- TParamsListElement ---
 
@@ -90,7 +96,9 @@ void TParamsListElement::SetValue(Variant&& value) {
 
 // --- TList ---
 
-TList::~TList() { ReleaseArray(); }
+TList::~TList() {
+  ReleaseArray();
+}
 
 void TList::Grow() {
   int32_t delta = capacity_ > 64 ? capacity_ / 4 : (capacity_ > 8 ? 16 : 4);
@@ -98,7 +106,8 @@ void TList::Grow() {
     throw std::bad_alloc();
   }
   int32_t capacity = capacity_ + delta;
-  items_ = static_cast<void**>(platform::SharedRealloc(items_, sizeof(void*) * static_cast<size_t>(capacity)));
+  items_ =
+      static_cast<void**>(platform::SharedRealloc(items_, sizeof(void*) * static_cast<size_t>(capacity)));
   capacity_ = capacity;
 }
 
@@ -194,7 +203,9 @@ TParamsListElement* TParamsList::SetValueByName(std::string_view name, const Var
   return element;
 }
 
-void TParamsList::NewRow() { Add(kNewRowMarker, Variant::Null()); }
+void TParamsList::NewRow() {
+  Add(kNewRowMarker, Variant::Null());
+}
 
 void TParamsList::AppendList(const TParamsList* source) {
   if (!source || source->Count() == 0) return;
@@ -209,7 +220,8 @@ void TParamsList::AppendList(const TParamsList* source) {
 
 void TParamsList::Clear() {
   if (count_ == 0) return;
-  for (int32_t i = 0; i < count_; ++i) delete Element(i);
+  for (int32_t i = 0; i < count_; ++i)
+    delete Element(i);
   ReleaseArray();
 }
 

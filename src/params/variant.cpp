@@ -51,24 +51,42 @@ void AppendInteger(Int value, std::string& out) {
 
 std::string_view VariantTypeName(uint16_t vt) noexcept {
   switch (vt) {
-    case platform::kVtEmpty: return "Empty";
-    case platform::kVtNull: return "Null";
-    case platform::kVtI2: return "Smallint";
-    case platform::kVtI4: return "Integer";
-    case platform::kVtR4: return "Single";
-    case platform::kVtR8: return "Double";
-    case platform::kVtCy: return "Currency";
-    case platform::kVtDate: return "Date";
-    case platform::kVtBstr: return "OleStr";
-    case platform::kVtError: return "Error";
-    case platform::kVtBool: return "Boolean";
-    case platform::kVtI1: return "ShortInt";
-    case platform::kVtUi1: return "Byte";
-    case platform::kVtUi2: return "Word";
-    case platform::kVtUi4: return "LongWord";
-    case platform::kVtI8: return "Int64";
-    case kVtString: return "String";
-    default: return "Unknown";
+    case platform::kVtEmpty:
+      return "Empty";
+    case platform::kVtNull:
+      return "Null";
+    case platform::kVtI2:
+      return "Smallint";
+    case platform::kVtI4:
+      return "Integer";
+    case platform::kVtR4:
+      return "Single";
+    case platform::kVtR8:
+      return "Double";
+    case platform::kVtCy:
+      return "Currency";
+    case platform::kVtDate:
+      return "Date";
+    case platform::kVtBstr:
+      return "OleStr";
+    case platform::kVtError:
+      return "Error";
+    case platform::kVtBool:
+      return "Boolean";
+    case platform::kVtI1:
+      return "ShortInt";
+    case platform::kVtUi1:
+      return "Byte";
+    case platform::kVtUi2:
+      return "Word";
+    case platform::kVtUi4:
+      return "LongWord";
+    case platform::kVtI8:
+      return "Int64";
+    case kVtString:
+      return "String";
+    default:
+      return "Unknown";
   }
 }
 
@@ -101,7 +119,9 @@ Variant& Variant::operator=(Variant&& other) noexcept {
   return *this;
 }
 
-void Variant::Clear() noexcept { ClearRaw(raw_); }
+void Variant::Clear() noexcept {
+  ClearRaw(raw_);
+}
 
 Variant Variant::Null() noexcept {
   Variant v;
@@ -154,7 +174,9 @@ Variant Variant::FromWide(std::u16string_view text) {
   return v;
 }
 
-Variant Variant::FromText(std::string_view text) { return FromWide(platform::WideFromNarrow(text)); }
+Variant Variant::FromText(std::string_view text) {
+  return FromWide(platform::WideFromNarrow(text));
+}
 
 Variant Variant::FromAnsiString(std::string_view text) {
   Variant v;
@@ -173,8 +195,8 @@ Variant Variant::Adopt(const platform::OleVariant& raw) noexcept {
 void Variant::NormalizeStringKind() {
   if (raw_.vt != kVtString) return;
   const char* chars = static_cast<const char*>(raw_.byref);
-  std::string_view text = chars ? std::string_view(chars, reinterpret_cast<const uint32_t*>(chars)[-1])
-                                : std::string_view();
+  std::string_view text =
+      chars ? std::string_view(chars, reinterpret_cast<const uint32_t*>(chars)[-1]) : std::string_view();
   *this = FromText(text);
 }
 
@@ -194,22 +216,33 @@ void Variant::ConvertTo(uint16_t vt, platform::OleVariant* dest) const {
 
 void Variant::AppendText(std::string& out) const {
   switch (raw_.vt) {
-    case platform::kVtEmpty: return;
-    case platform::kVtI2: return AppendInteger(raw_.iVal, out);
-    case platform::kVtI4: return AppendInteger(raw_.lVal, out);
-    case platform::kVtI1: return AppendInteger(raw_.cVal, out);
-    case platform::kVtUi1: return AppendInteger(raw_.bVal, out);
-    case platform::kVtUi2: return AppendInteger(raw_.uiVal, out);
-    case platform::kVtUi4: return AppendInteger(raw_.ulVal, out);
-    case platform::kVtI8: return AppendInteger(raw_.llVal, out);
-    case platform::kVtR8: return AppendDouble(raw_.dblVal, out);
+    case platform::kVtEmpty:
+      return;
+    case platform::kVtI2:
+      return AppendInteger(raw_.iVal, out);
+    case platform::kVtI4:
+      return AppendInteger(raw_.lVal, out);
+    case platform::kVtI1:
+      return AppendInteger(raw_.cVal, out);
+    case platform::kVtUi1:
+      return AppendInteger(raw_.bVal, out);
+    case platform::kVtUi2:
+      return AppendInteger(raw_.uiVal, out);
+    case platform::kVtUi4:
+      return AppendInteger(raw_.ulVal, out);
+    case platform::kVtI8:
+      return AppendInteger(raw_.llVal, out);
+    case platform::kVtR8:
+      return AppendDouble(raw_.dblVal, out);
     case platform::kVtR4: {
       char buffer[32];
       auto result = std::to_chars(buffer, buffer + sizeof buffer, raw_.fltVal);
       out.append(buffer, result.ptr);
       return;
     }
-    case platform::kVtBool: out += raw_.boolVal ? "True" : "False"; return;
+    case platform::kVtBool:
+      out += raw_.boolVal ? "True" : "False";
+      return;
     case platform::kVtBstr:
       platform::AppendNarrowFromWide(
           std::u16string_view(raw_.bstrVal ? raw_.bstrVal : u"", platform::BstrLength(raw_.bstrVal)), out);
@@ -257,17 +290,38 @@ bool Variant::ToBool() const {
 
 bool Variant::NumberAsDouble(double* out) const noexcept {
   switch (raw_.vt) {
-    case platform::kVtR8: *out = raw_.dblVal; return true;
-    case platform::kVtI4: *out = raw_.lVal; return true;
-    case platform::kVtR4: *out = raw_.fltVal; return true;
-    case platform::kVtI2: *out = raw_.iVal; return true;
-    case platform::kVtI8: *out = static_cast<double>(raw_.llVal); return true;
-    case platform::kVtI1: *out = raw_.cVal; return true;
-    case platform::kVtUi1: *out = raw_.bVal; return true;
-    case platform::kVtUi2: *out = raw_.uiVal; return true;
-    case platform::kVtUi4: *out = raw_.ulVal; return true;
-    case platform::kVtCy: *out = static_cast<double>(raw_.llVal) / 10000.0; return true;
-    default: return false;
+    case platform::kVtR8:
+      *out = raw_.dblVal;
+      return true;
+    case platform::kVtI4:
+      *out = raw_.lVal;
+      return true;
+    case platform::kVtR4:
+      *out = raw_.fltVal;
+      return true;
+    case platform::kVtI2:
+      *out = raw_.iVal;
+      return true;
+    case platform::kVtI8:
+      *out = static_cast<double>(raw_.llVal);
+      return true;
+    case platform::kVtI1:
+      *out = raw_.cVal;
+      return true;
+    case platform::kVtUi1:
+      *out = raw_.bVal;
+      return true;
+    case platform::kVtUi2:
+      *out = raw_.uiVal;
+      return true;
+    case platform::kVtUi4:
+      *out = raw_.ulVal;
+      return true;
+    case platform::kVtCy:
+      *out = static_cast<double>(raw_.llVal) / 10000.0;
+      return true;
+    default:
+      return false;
   }
 }
 

@@ -69,7 +69,9 @@ class Variant {
 static_assert(sizeof(Variant) == 16);
 
 // True when the value was never assigned (code 0) or is Null (code 1).
-inline bool IsMissing(const Variant& value) noexcept { return value.type() <= platform::kVtNull; }
+inline bool IsMissing(const Variant& value) noexcept {
+  return value.type() <= platform::kVtNull;
+}
 // True when the value holds an OLE wide string or the runtime's 8-bit string.
 inline bool IsText(const Variant& value) noexcept {
   return value.type() == platform::kVtBstr || value.type() == kVtString;

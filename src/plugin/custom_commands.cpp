@@ -5,7 +5,9 @@
 
 namespace kvo {
 
-TkvoPluginCustomCmdList::~TkvoPluginCustomCmdList() { Clear(); }
+TkvoPluginCustomCmdList::~TkvoPluginCustomCmdList() {
+  Clear();
+}
 
 void TkvoPluginCustomCmdList::Release(TkvoPluginCustomCmd* command) const {
   if (OwnsObjects) delete command;
@@ -32,7 +34,8 @@ TkvoPluginCustomCmd* TkvoPluginCustomCmdList::Extract(TkvoPluginCustomCmd* comma
 void TkvoPluginCustomCmdList::Clear() {
   std::vector<TkvoPluginCustomCmd*> items;
   items.swap(items_);
-  for (TkvoPluginCustomCmd* command : items) Release(command);
+  for (TkvoPluginCustomCmd* command : items)
+    Release(command);
 }
 
 std::string TkvoPluginCustomCmdList::Text() const {

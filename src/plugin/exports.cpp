@@ -19,7 +19,9 @@
 namespace kvo {
 namespace {
 
-kvo::TParamsList* Impl(::TParamsList* list) { return reinterpret_cast<kvo::TParamsList*>(list); }
+kvo::TParamsList* Impl(::TParamsList* list) {
+  return reinterpret_cast<kvo::TParamsList*>(list);
+}
 
 TkvoPlugin* Instance(int32_t handle, ::TParamsList* parameters = nullptr) {
   TkvoPlugin* instance = nullptr;
@@ -77,7 +79,9 @@ using kvo::TkvoPlugin;
 
 extern "C" {
 
-KVO_MODULE_EXPORT float KVO_CALL GetPluginInterfaceVersion(int32_t) { return 3.0f; }
+KVO_MODULE_EXPORT float KVO_CALL GetPluginInterfaceVersion(int32_t) {
+  return 3.0f;
+}
 
 KVO_MODULE_EXPORT float KVO_CALL GetAppMinVersion(int32_t Handle) {
   TkvoPlugin* instance = kvo::Instance(Handle);
@@ -99,7 +103,8 @@ KVO_MODULE_EXPORT uint8_t KVO_CALL MultiThreadSupport(int32_t Handle) {
   return instance && instance->IsMultiThreadSupported ? 1 : 0;
 }
 
-KVO_MODULE_EXPORT int32_t KVO_CALL GetLogEx(int32_t Handle, char* Buffer, int32_t BufferSize, int32_t* Needed) {
+KVO_MODULE_EXPORT int32_t KVO_CALL GetLogEx(int32_t Handle, char* Buffer, int32_t BufferSize,
+                                            int32_t* Needed) {
   if (!Needed) return 0;
   *Needed = 0;
   TkvoPlugin* instance = kvo::Instance(Handle);

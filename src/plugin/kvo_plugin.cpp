@@ -29,7 +29,8 @@ void SplitPath(const std::string& path, std::string& folder, std::string& file) 
 std::string WithExtension(const std::string& path, std::string_view extension) {
   size_t slash = path.find_last_of("/\\");
   size_t dot = path.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return path + std::string(extension);
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+    return path + std::string(extension);
   return path.substr(0, dot) + std::string(extension);
 }
 
@@ -118,7 +119,9 @@ intptr_t TkvoPlugin::HostModule() const {
   std::lock_guard guard(state_lock_);
   return FHostModule;
 }
-int32_t TkvoPlugin::LoadCount() const { return std::atomic_ref<const int32_t>(FLoadCount).load(); }
+int32_t TkvoPlugin::LoadCount() const {
+  return std::atomic_ref<const int32_t>(FLoadCount).load();
+}
 bool TkvoPlugin::State(TModuleType type) const {
   std::lock_guard guard(state_lock_);
   return FStates[type];
@@ -260,7 +263,8 @@ void TkvoPlugin::DoUnload(TParamsList* parameters) {
   }
   FInOptionsDialog.store(false);
   // Data calls that passed the guard before FUnloaded was set may still use the lists.
-  while (FDataCallsInFlight.load(std::memory_order_seq_cst) > 0) std::this_thread::yield();
+  while (FDataCallsInFlight.load(std::memory_order_seq_cst) > 0)
+    std::this_thread::yield();
   ReleaseRowLists();
   ClearLog();
   std::lock_guard guard(state_lock_);

@@ -52,10 +52,12 @@ using TOnProcessData =
                TParamsList* device, void*& in_out_binary_buffer, int32_t& result)>;
 using TOnPluginNotifyEvent = Event<void(TkvoPlugin& sender)>;
 // The property store's hooks, handed through to it by the settings operations.
-using TSetValueProc = Event<void(TObject& sender, const std::string& name, int32_t index, const Variant& value)>;
+using TSetValueProc =
+    Event<void(TObject& sender, const std::string& name, int32_t index, const Variant& value)>;
 using TGetValueProc = Event<void(TObject& sender, const std::string& name, int32_t index, Variant& value)>;
-using TBeforeProcessItemProc = Event<void(TObject& sender, const std::string& name, int32_t index,
-                                          bool& is_require_processing, bool& is_virtual, TTypeKind& item_type)>;
+using TBeforeProcessItemProc =
+    Event<void(TObject& sender, const std::string& name, int32_t index, bool& is_require_processing,
+               bool& is_virtual, TTypeKind& item_type)>;
 
 // Where the settings live in the registry store.
 enum TRegistryRoot : uint8_t {
@@ -223,18 +225,18 @@ class TkvoPlugin : public TDataModule {
   int32_t FHandle = 0;            // set once by the registry before the instance is shared
 
   mutable platform::Lock state_lock_;
-  int32_t FModuleIndex = 0;                       // guarded by state_lock_
-  std::string FRegistryPath;                      // guarded by state_lock_
-  std::string FINISectionPrefix;                  // guarded by state_lock_
-  std::string FINIFile;                           // guarded by state_lock_
-  std::string FApplicationName;                   // guarded by state_lock_
-  std::string FLanguage;                          // guarded by state_lock_
-  intptr_t FMessagesProcessorHandle = 0;          // guarded by state_lock_
-  intptr_t FHostModule = 0;                       // guarded by state_lock_
+  int32_t FModuleIndex = 0;                            // guarded by state_lock_
+  std::string FRegistryPath;                           // guarded by state_lock_
+  std::string FINISectionPrefix;                       // guarded by state_lock_
+  std::string FINIFile;                                // guarded by state_lock_
+  std::string FApplicationName;                        // guarded by state_lock_
+  std::string FLanguage;                               // guarded by state_lock_
+  intptr_t FMessagesProcessorHandle = 0;               // guarded by state_lock_
+  intptr_t FHostModule = 0;                            // guarded by state_lock_
   platform::ModuleHandle FHostModuleHandle = nullptr;  // guarded by state_lock_; what FHostModule names
-  std::array<bool, 8> FStates{};                  // guarded by state_lock_
-  std::vector<TConfigDataSource> FDataSources;    // guarded by state_lock_
-  bool FLanguageApplied = false;                  // guarded by state_lock_
+  std::array<bool, 8> FStates{};                       // guarded by state_lock_
+  std::vector<TConfigDataSource> FDataSources;         // guarded by state_lock_
+  bool FLanguageApplied = false;                       // guarded by state_lock_
 
   bool FTemporaryLoad = false;  // fixed at construction
   std::atomic<bool> FInOptionsDialog{false};

@@ -10,7 +10,8 @@ using P = Publish<TkvoPlugin>;
 constinit const PropInfo TkvoPlugin::kPublished[] = {
     P::String<&TkvoPlugin::MsgNoData, &TkvoPlugin::MsgNoData>("MsgNoData"),
     P::String<&TkvoPlugin::MsgWriteComplete, &TkvoPlugin::MsgWriteComplete>("MsgWriteComplete"),
-    P::String<&TkvoPlugin::MsgWriteCompleteError, &TkvoPlugin::MsgWriteCompleteError>("MsgWriteCompleteError"),
+    P::String<&TkvoPlugin::MsgWriteCompleteError, &TkvoPlugin::MsgWriteCompleteError>(
+        "MsgWriteCompleteError"),
     P::String<&TkvoPlugin::MsgBadLen, &TkvoPlugin::MsgBadLen>("MsgBadLen"),
     P::Float<&TkvoPlugin::MinVersion, &TkvoPlugin::MinVersion>("MinVersion"),
     P::String<&TkvoPlugin::Description, &TkvoPlugin::Description>("Description"),
@@ -39,6 +40,7 @@ constinit const PropInfo TkvoPlugin::kPublished[] = {
     P::Object<&TkvoPlugin::FTransl>("FTransl"),
 };
 
-constinit const TClassInfo TkvoPlugin::StaticClass{"TkvoPlugin", &TDataModule::StaticClass, TkvoPlugin::kPublished};
+constinit const TClassInfo TkvoPlugin::StaticClass{"TkvoPlugin", &TDataModule::StaticClass,
+                                                   TkvoPlugin::kPublished};
 
 }  // namespace kvo

@@ -60,19 +60,14 @@ std::vector<std::string> ParserItems::Names() const {
   std::lock_guard guard(lock_);
   std::vector<std::string> names;
   names.reserve(items_.size());
-  for (const TParserItem& item : items_) names.push_back(item.Name);
+  for (const TParserItem& item : items_)
+    names.push_back(item.Name);
   return names;
 }
 
 void ParserItems::SetFromText(std::string_view text) {
   std::vector<TParserItem> items;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(start, end - start);
-    start = end + ((end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n') ? 2 : 1);
-
+  for (std::string_view line : text::SplitLines(text)) {
     std::vector<std::string_view> columns = Columns(line);
     if (columns.size() < 2) continue;
     TParserItem item;

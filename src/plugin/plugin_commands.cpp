@@ -77,12 +77,7 @@ int32_t TkvoPlugin::ExecuteCommand(const std::string& command, TParamsList* para
 
 void TkvoPlugin::SetDataSourcesFromLines(std::string_view text) {
   std::vector<TConfigDataSource> sources;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(start, end - start);
-    start = end + ((end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n') ? 2 : 1);
+  for (std::string_view line : text::SplitLines(text)) {
     try {
       TConfigDataSource source;
       if (!SourceId(text::ExtractField(line, ";", 1, true).text, &source.ID)) continue;

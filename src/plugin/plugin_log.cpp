@@ -12,24 +12,6 @@ namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
 
-// Lines end at CR LF, a lone CR or a lone LF; a final break opens no empty line.
-std::vector<std::string_view> SplitLines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  size_t start = 0;
-  size_t i = 0;
-  while (i < text.size()) {
-    if (text[i] == '\r' || text[i] == '\n') {
-      lines.push_back(text.substr(start, i - start));
-      i += (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
-      start = i;
-    } else {
-      ++i;
-    }
-  }
-  if (start < text.size()) lines.push_back(text.substr(start));
-  return lines;
-}
-
 }  // namespace
 
 void PluginLog::Add(std::string_view title, uint8_t kind, std::string_view message, bool flag) noexcept {
@@ -41,7 +23,8 @@ void PluginLog::Add(std::string_view title, uint8_t kind, std::string_view messa
       entry += title;
       entry += ". ";
     }
-    for (char c : message) entry += c == '\n' ? ' ' : c;
+    for (char c : message)
+      entry += c == '\n' ? ' ' : c;
     entry += "||";
     entry += std::to_string(kind + (flag ? 128 : 0));
 
@@ -60,7 +43,7 @@ void PluginLog::Add(std::string_view title, uint8_t kind, std::string_view messa
 }
 
 void PluginLog::Fold() {
-  std::vector<std::string_view> lines = SplitLines(log_);
+  std::vector<std::string_view> lines = text::SplitLines(log_);
   if (lines.empty()) return;
   std::string_view last = lines.back();
   text::Field first = text::ExtractField(last, "||", 1, true);

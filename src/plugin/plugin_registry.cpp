@@ -13,7 +13,9 @@
 namespace kvo {
 namespace {
 
-TkvoPlugin* MakeBasePlugin(TParamsList* parameters) { return CreatePluginOf<TkvoPlugin>(parameters); }
+TkvoPlugin* MakeBasePlugin(TParamsList* parameters) {
+  return CreatePluginOf<TkvoPlugin>(parameters);
+}
 
 struct Registry {
   platform::RecursiveLock lock;
@@ -31,7 +33,8 @@ struct Registry {
 
   void Shutdown() {
     std::lock_guard guard(lock);
-    for (TkvoPlugin* instance : instances) delete instance;
+    for (TkvoPlugin* instance : instances)
+      delete instance;
     instances.clear();
     ++generation;
   }
@@ -100,9 +103,12 @@ bool GetPluginInstance(int32_t handle, TParamsList* parameters, TkvoPlugin** ins
 void ForEachPluginInstance(const std::function<void(TkvoPlugin&)>& visit) {
   Registry& r = TheRegistry();
   std::lock_guard guard(r.lock);
-  for (TkvoPlugin* instance : r.instances) visit(*instance);
+  for (TkvoPlugin* instance : r.instances)
+    visit(*instance);
 }
 
-void ShutdownPluginInstances() { TheRegistry().Shutdown(); }
+void ShutdownPluginInstances() {
+  TheRegistry().Shutdown();
+}
 
 }  // namespace kvo

@@ -100,4 +100,21 @@ int32_t IndexOfListItem(std::string_view list, std::string_view item) {
   return -1;
 }
 
+std::vector<std::string_view> SplitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  size_t start = 0;
+  size_t i = 0;
+  while (i < text.size()) {
+    if (text[i] == '\r' || text[i] == '\n') {
+      lines.push_back(text.substr(start, i - start));
+      i += (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
+      start = i;
+    } else {
+      ++i;
+    }
+  }
+  if (start < text.size()) lines.push_back(text.substr(start));
+  return lines;
+}
+
 }  // namespace kvo::text

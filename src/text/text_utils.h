@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kvo::text {
 
@@ -37,6 +38,10 @@ struct Field {
 // of 0 or less, or past the last field, gives an empty field with start -1; empty fields between two
 // delimiters are empty texts; the last field runs to the end. `trim_field` trims the returned text only.
 Field ExtractField(std::string_view text, std::string_view delimiter, int32_t index, bool trim_field = false);
+
+// The lines of `text`: a line ends at CR LF, a lone CR or a lone LF; a final line break opens no empty
+// line. The views point into `text`.
+std::vector<std::string_view> SplitLines(std::string_view text);
 
 // The 0-based index of the first entry of the "|"-separated `list` equal to `item` without regard to
 // letter case (the user's locale), or -1. A final "|" adds no empty entry; "||" inside gives one.

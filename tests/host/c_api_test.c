@@ -7,17 +7,17 @@
 static int failures = 0;
 static int checks = 0;
 
-#define CHECK(cond)                                                  \
-  do {                                                               \
-    ++checks;                                                        \
-    if (!(cond)) {                                                   \
-      ++failures;                                                    \
+#define CHECK(cond)                                                            \
+  do {                                                                         \
+    ++checks;                                                                  \
+    if (!(cond)) {                                                             \
+      ++failures;                                                              \
       fprintf(stderr, "%s:%d: CHECK failed: %s\n", __FILE__, __LINE__, #cond); \
-    }                                                                \
+    }                                                                          \
   } while (0)
 
 static void test_fill_and_read(void) {
-  TParamsList *list = kvo_params_new();
+  TParamsList* list = kvo_params_new();
   char text[64];
   int32_t i = 0;
   double d = 0;
@@ -67,7 +67,7 @@ static void test_fill_and_read(void) {
 }
 
 static void test_lookup_and_set(void) {
-  TParamsList *list = kvo_params_new();
+  TParamsList* list = kvo_params_new();
   kvo_params_add_int(list, "temp", 1);
   kvo_params_add_int(list, "TEMP", 2);
   CHECK(kvo_params_index_of(list, "Temp") == 0);
@@ -84,12 +84,12 @@ static void test_lookup_and_set(void) {
 }
 
 static void test_rows_and_append(void) {
-  TParamsList *row = kvo_params_new();
-  TParamsList *rows = kvo_rows_new();
+  TParamsList* row = kvo_params_new();
+  TParamsList* rows = kvo_rows_new();
   CHECK(kvo_params_is_rows(rows) == 1);
   kvo_params_add_double(row, "a", 1.0);
   kvo_params_add_double(row, "b", 2.0);
-  kvo_params_append(rows, row); /* bare values become one row */
+  kvo_params_append(rows, row);  /* bare values become one row */
   kvo_params_append(rows, rows); /* a row list already ends with its marker */
   CHECK(kvo_params_count(rows) == 6);
   CHECK(strcmp(kvo_params_name(rows, 2), KVO_NEW_ROW_MARKER) == 0);
@@ -119,7 +119,7 @@ static void test_null_arguments(void) {
   kvo_params_new_row(NULL);
   kvo_params_append(NULL, NULL);
   {
-    TParamsList *list = kvo_params_new();
+    TParamsList* list = kvo_params_new();
     CHECK(kvo_params_add_int(list, NULL, 1) == -1);
     CHECK(kvo_params_add_text(list, "a", NULL) == -1);
     CHECK(kvo_params_name(list, 0) == NULL);

@@ -8,8 +8,12 @@
 namespace kvo {
 namespace {
 
-TParamsList* Ours(::TParamsList* list) { return reinterpret_cast<TParamsList*>(list); }
-::TParamsList* Theirs(TParamsList* list) { return reinterpret_cast<::TParamsList*>(list); }
+TParamsList* Ours(::TParamsList* list) {
+  return reinterpret_cast<TParamsList*>(list);
+}
+::TParamsList* Theirs(TParamsList* list) {
+  return reinterpret_cast<::TParamsList*>(list);
+}
 
 TEST(CrossModule, ListFromTheSdkIsExtendedHereAndFreedThere) {
   ::TParamsList* list = kvo_rows_new();
@@ -18,7 +22,8 @@ TEST(CrossModule, ListFromTheSdkIsExtendedHereAndFreedThere) {
   TParamsList* same = Ours(list);
   EXPECT_TRUE(same->IsRowsList());
   EXPECT_EQ(same->ValueByName("STATUS").ToText(), "ok");
-  for (int i = 0; i < 50; ++i) same->Add("n", Variant::FromText("grown here"));  // our allocations
+  for (int i = 0; i < 50; ++i)
+    same->Add("n", Variant::FromText("grown here"));  // our allocations
   same->NewRow();
   EXPECT_EQ(kvo_params_count(list), 52);
   char text[32];
@@ -31,7 +36,8 @@ TEST(CrossModule, ListFromHereIsExtendedAndFreedByTheSdk) {
   list->Add("Temp", Variant::FromDouble(1.5));
   EXPECT_EQ(kvo_params_is_rows(Theirs(list)), 1);
   EXPECT_EQ(kvo_params_index_of(Theirs(list), "temp"), 0);
-  for (int i = 0; i < 50; ++i) kvo_params_add_int(Theirs(list), "n", i);
+  for (int i = 0; i < 50; ++i)
+    kvo_params_add_int(Theirs(list), "n", i);
   kvo_params_append(Theirs(list), Theirs(list));
   EXPECT_EQ(list->Count(), 2 * 51 + 1);
   EXPECT_EQ(list->Element(list->Count() - 1)->Name(), "$NEW_ROW$");

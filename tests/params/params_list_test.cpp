@@ -12,12 +12,14 @@ namespace {
 
 // Appends the given names, each with its index as value.
 void Fill(TParamsList& list, const std::vector<std::string>& names) {
-  for (size_t i = 0; i < names.size(); ++i) list.Add(names[i], Variant::FromInt(static_cast<int32_t>(i)));
+  for (size_t i = 0; i < names.size(); ++i)
+    list.Add(names[i], Variant::FromInt(static_cast<int32_t>(i)));
 }
 
 std::vector<std::string> Names(const TParamsList& list) {
   std::vector<std::string> names;
-  for (int32_t i = 0; i < list.Count(); ++i) names.emplace_back(list.Element(i)->Name());
+  for (int32_t i = 0; i < list.Count(); ++i)
+    names.emplace_back(list.Element(i)->Name());
   return names;
 }
 
@@ -106,7 +108,8 @@ TEST(ParamsList, EveryAddedElementHasStateTwo) {
   list.Add("null", Variant::Null());
   list.Add("int", Variant::FromInt(3));
   list.NewRow();
-  for (int32_t i = 0; i < list.Count(); ++i) EXPECT_EQ(list.Element(i)->State(), 2) << i;
+  for (int32_t i = 0; i < list.Count(); ++i)
+    EXPECT_EQ(list.Element(i)->State(), 2) << i;
   // A detached element keeps its construction state.
   TParamsListElement loose("x", Variant::Null());
   EXPECT_EQ(loose.State(), 0);
@@ -170,7 +173,7 @@ TEST(ParamsList, AppendListClosesTheRowOnlyWhenNeeded) {
   };
   for (const Case& c : cases) {
     TParamsList source;
-  Fill(source, c.source);
+    Fill(source, c.source);
     TParamsList target;
     target.AppendList(&source);
     EXPECT_EQ(Names(target), c.expected);
@@ -230,7 +233,8 @@ class BrokenSignature : public ::testing::Test {
 TEST_F(BrokenSignature, LookupRaisesTheAssertionEvenOnAnEmptyList) {
   for (int elements : {0, 2}) {
     TParamsList list;
-    for (int i = 0; i < elements; ++i) list.Add("a", Variant::FromInt(i));
+    for (int i = 0; i < elements; ++i)
+      list.Add("a", Variant::FromInt(i));
     Break(list);
     try {
       list.IndexOfName("a");

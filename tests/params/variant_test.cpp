@@ -31,7 +31,8 @@ TEST(Variant, TextConversionPerKind) {
       {Variant::FromAnsiString("abc"), "abc"},
       {Variant::FromText(std::string("a\0b", 3)), std::string("a\0b", 3)},
   };
-  for (const Case& c : cases) EXPECT_EQ(c.value.ToText(), c.text) << VariantTypeName(c.value.type());
+  for (const Case& c : cases)
+    EXPECT_EQ(c.value.ToText(), c.text) << VariantTypeName(c.value.type());
 }
 
 TEST(Variant, ShortestRoundTripTextReadsBackExactly) {

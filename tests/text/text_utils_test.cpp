@@ -8,6 +8,7 @@
 #include <limits>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kvo::text {
 namespace {
@@ -160,6 +161,31 @@ TEST(IndexOfListItem, FindsFirstEntryWithoutRegardToCase) {
     EXPECT_EQ(IndexOfListItem(c.list, c.item), c.expected)
         << std::string(c.list) << " / " << std::string(c.item);
   }
+}
+
+}  // namespace
+}  // namespace kvo::text
+
+namespace kvo::text {
+namespace {
+
+TEST(SplitLines, EndsAtCrLfLoneCrOrLoneLfWithoutATrailingEmptyLine) {
+  struct Case {
+    std::string_view text;
+    std::vector<std::string_view> lines;
+  };
+  const Case cases[] = {
+      {"", {}},
+      {"a", {"a"}},
+      {"a\r\nb", {"a", "b"}},
+      {"a\rb\nc", {"a", "b", "c"}},
+      {"a\r\n", {"a"}},
+      {"a\n\r", {"a", ""}},  // LF then a lone CR: two breaks
+      {"\r\n\r\n", {"", ""}},
+      {"a\r\n\r\nb", {"a", "", "b"}},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(SplitLines(c.text), c.lines) << c.text;
 }
 
 }  // namespace

@@ -73,6 +73,18 @@ TParamsListElement::TParamsListElement(std::string_view name, Variant&& value)
   value_.NormalizeStringKind();
 }
 
+TParamsListElement::TParamsListElement(const TParamsListElement& source)
+    : name_(source.name_.view()), state_(InitialState(source.value_)), value_(source.value_) {
+  // The source's key is this platform's lower case of the same name: copy it rather than fold again,
+  // unless it does not look like one (a list made by a foreign host).
+  if (source.lower_name_.size() == source.name_.size()) {
+    lower_name_ = AnsiString(source.lower_name_.view());
+  } else {
+    InitNames(source.name_.view());
+  }
+  value_.NormalizeStringKind();
+}
+
 TParamsListElement::~TParamsListElement() = default;
 
 void TParamsListElement::InitNames(std::string_view name) {
@@ -111,6 +123,21 @@ void TList::Grow() {
   capacity_ = capacity;
 }
 
+void TList::Reserve(int32_t needed) {
+  if (needed <= capacity_) return;
+  int32_t capacity = capacity_;
+  while (capacity < needed) {
+    int32_t delta = capacity > 64 ? capacity / 4 : (capacity > 8 ? 16 : 4);
+    if (capacity > std::numeric_limits<int32_t>::max() / static_cast<int32_t>(sizeof(void*)) - delta) {
+      throw std::bad_alloc();
+    }
+    capacity += delta;
+  }
+  items_ =
+      static_cast<void**>(platform::SharedRealloc(items_, sizeof(void*) * static_cast<size_t>(capacity)));
+  capacity_ = capacity;
+}
+
 void TList::Push(void* item) {
   if (count_ == capacity_) Grow();
   items_[count_++] = item;
@@ -143,11 +170,29 @@ int32_t TParamsList::IndexOfName(std::string_view name, int32_t from, int32_t to
   if (count_ == 0) return -1;
   int32_t first = from < 0 ? 0 : from;
   int32_t last = (to >= 0 && to < count_) ? to : count_ - 1;
+  if (last < first) return -1;
+  // The key folds A-Z only, once per lookup, into a stack buffer; a longer key is folded while comparing.
+  // Either way nothing is allocated.
   const size_t size = name.size();
+  char buffer[128];
+  const bool folded = size <= sizeof buffer;
+  if (folded) {
+    for (size_t k = 0; k < size; ++k) {
+      unsigned char c = static_cast<unsigned char>(name[k]);
+      buffer[k] = static_cast<char>(static_cast<unsigned>(c - 'A') < 26u ? c + 32 : c);
+    }
+  }
   for (int32_t i = first; i <= last; ++i) {
     std::string_view lower = Element(i)->LowerName();
     if (lower.size() != size) continue;
-    // The key folds A-Z only, compared byte by byte while scanning, so nothing is allocated.
+    if (folded) {
+      // Names of one list tend to share a prefix: the last byte tells most of them apart at once.
+      if (size == 0 ||
+          (lower[size - 1] == buffer[size - 1] && std::memcmp(lower.data(), buffer, size) == 0)) {
+        return i;
+      }
+      continue;
+    }
     size_t k = 0;
     for (; k < size; ++k) {
       unsigned char c = static_cast<unsigned char>(name[k]);
@@ -211,9 +256,13 @@ void TParamsList::AppendList(const TParamsList* source) {
   if (!source || source->Count() == 0) return;
   // Counted once up front, so a list may append itself.
   const int32_t count = source->Count();
+  const int64_t needed = int64_t{count_} + count + 1;
+  if (needed > std::numeric_limits<int32_t>::max()) throw std::bad_alloc();
+  Reserve(static_cast<int32_t>(needed));
   for (int32_t i = 0; i < count; ++i) {
     const TParamsListElement* element = source->Element(i);
-    Add(element->Name(), element->Value());
+    if (IsBlank(element->Name())) continue;
+    Append(new TParamsListElement(*element));
   }
   if (!source->Element(count - 1)->IsRowMarker()) NewRow();
 }

@@ -38,6 +38,9 @@ class TParamsListElement : public SharedHeapObject {
   // Copies `name` privately and the value (a code-0x100 string becomes an OLE wide string).
   TParamsListElement(std::string_view name, const Variant& value);
   TParamsListElement(std::string_view name, Variant&& value);
+  // A private copy of another element's name, key and value (AppendList).
+  explicit TParamsListElement(const TParamsListElement& source);
+  TParamsListElement& operator=(const TParamsListElement&) = delete;
   virtual ~TParamsListElement();
 
   std::string_view Name() const noexcept { return name_.view(); }
@@ -78,6 +81,8 @@ class TList : public SharedHeapObject {
  protected:
   friend struct ParamsLayoutCheck;
   virtual void Grow();
+  // Grows by the usual steps, in one reallocation, until `needed` items fit.
+  void Reserve(int32_t needed);
   void Push(void* item);
   void* At(int32_t index) const noexcept { return items_[index]; }
   void ReleaseArray() noexcept;

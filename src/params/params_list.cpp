@@ -140,13 +140,14 @@ void TList::Reserve(int32_t needed) {
 
 void TList::Push(void* item) {
   if (count_ == capacity_) Grow();
-  items_[count_++] = item;
+  items_[count_] = item;
+  std::atomic_ref<int32_t>(count_).store(count_ + 1, std::memory_order_relaxed);
 }
 
 void TList::ReleaseArray() noexcept {
   platform::SharedFree(items_);
   items_ = nullptr;
-  count_ = 0;
+  std::atomic_ref<int32_t>(count_).store(0, std::memory_order_relaxed);
   capacity_ = 0;
 }
 

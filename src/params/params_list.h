@@ -14,6 +14,7 @@
 // Thread contract: a list has no lock of its own; whoever shares one between threads serialises access.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -75,7 +76,11 @@ class TList : public SharedHeapObject {
   TList& operator=(const TList&) = delete;
   virtual ~TList();
 
-  int32_t Count() const noexcept { return count_; }
+  // Read without a lock by a module that lends a list another thread may be refilling (two data calls on
+  // one instance), so the count is stored and loaded atomically; the elements themselves are not.
+  int32_t Count() const noexcept {
+    return std::atomic_ref<int32_t>(const_cast<int32_t&>(count_)).load(std::memory_order_relaxed);
+  }
   int32_t Capacity() const noexcept { return capacity_; }
 
  protected:

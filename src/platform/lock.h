@@ -21,8 +21,9 @@ class RecursiveLock {
   void unlock();
 
  private:
-  // Opaque storage big enough for CRITICAL_SECTION (24 bytes on Win32) and pthread_mutex_t (40 on x86-64).
-  alignas(8) unsigned char storage_[48];
+  // Opaque storage big enough for CRITICAL_SECTION (24 bytes on Win32) and, on POSIX, a pthread_mutex_t
+  // (40 on x86-64) with its owner and depth.
+  alignas(8) unsigned char storage_[64];
 };
 
 // Plain, non-re-entrant lock: locking it twice from one thread is a programming error.

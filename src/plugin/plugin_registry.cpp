@@ -21,9 +21,9 @@ struct Registry {
   platform::RecursiveLock lock;
   PluginClassRef plugin_class = &MakeBasePlugin;  // guarded by lock
   std::vector<TkvoPlugin*> instances;             // guarded by lock; creation order
-  // One cache entry per thread, written together under lock. An entry counts only while its generation
-  // is the registry's: a shutdown (tests restart the registry) invalidates every thread's entry at once.
-  platform::ThreadSlot last_handle;
+  // One cache entry per thread: the instance of the thread's last lookup and the registry generation it
+  // belongs to, written together under lock and only when they change. The handle is the instance's own
+  // (fixed once registered); a shutdown (tests restart the registry) invalidates every entry at once.
   platform::ThreadSlot last_instance;
   platform::ThreadSlot last_generation;
   uintptr_t generation = 1;  // guarded by lock
@@ -39,9 +39,11 @@ struct Registry {
     ++generation;
   }
 
-  bool CacheHit(int32_t handle) const {
-    return reinterpret_cast<uintptr_t>(last_generation.Get()) == generation &&
-           static_cast<int32_t>(reinterpret_cast<intptr_t>(last_handle.Get())) == handle;
+  // REQUIRES: lock held.
+  TkvoPlugin* CacheHit(int32_t handle) const {
+    if (reinterpret_cast<uintptr_t>(last_generation.Get()) != generation) return nullptr;
+    auto* instance = static_cast<TkvoPlugin*>(last_instance.Get());
+    return instance && instance->Handle() == handle ? instance : nullptr;
   }
 };
 
@@ -72,28 +74,27 @@ bool GetPluginInstance(int32_t handle, TParamsList* parameters, TkvoPlugin** ins
   if (handle == 0) return false;
   Registry& r = TheRegistry();
   std::lock_guard guard(r.lock);
-  TkvoPlugin* found = nullptr;
-  if (r.CacheHit(handle)) {
-    found = static_cast<TkvoPlugin*>(r.last_instance.Get());
-  } else {
-    for (TkvoPlugin* candidate : r.instances) {
-      if (candidate->Handle() == handle) {
-        found = candidate;
-        break;
-      }
-    }
-    if (!found) {
-      try {
-        std::unique_ptr<TkvoPlugin> made(r.plugin_class(parameters));
-        made->SetHandle(handle);
-        r.instances.push_back(made.get());
-        found = made.release();
-      } catch (...) {
-        return false;
-      }
+  TkvoPlugin* found = r.CacheHit(handle);
+  if (found) {
+    *instance = found;
+    return true;
+  }
+  for (TkvoPlugin* candidate : r.instances) {
+    if (candidate->Handle() == handle) {
+      found = candidate;
+      break;
     }
   }
-  r.last_handle.Set(reinterpret_cast<void*>(static_cast<intptr_t>(handle)));
+  if (!found) {
+    try {
+      std::unique_ptr<TkvoPlugin> made(r.plugin_class(parameters));
+      made->SetHandle(handle);
+      r.instances.push_back(made.get());
+      found = made.release();
+    } catch (...) {
+      return false;
+    }
+  }
   r.last_instance.Set(found);
   r.last_generation.Set(reinterpret_cast<void*>(r.generation));
   *instance = found;

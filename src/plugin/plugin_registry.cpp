@@ -1,8 +1,18 @@
 // The instance registry with its per-thread cache.
+//
+// The registry lock is a reader-writer lock built for the data path. A lookup that this thread's cache
+// answers takes it shared: it marks its own per-thread slot and checks that no writer is active, touching
+// no memory that other threads write, so calls on different handles scale across cores. Every other
+// lookup, constructions, the options dialog's reload of the other instances and shutdown take it
+// exclusively (the re-entrant mutex, then wait until no thread is inside a shared section), so a slow
+// construction or a reload still holds back the exports of all other threads.
 #include "plugin/plugin_registry.h"
 
+#include <array>
+#include <atomic>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "platform/lock.h"
@@ -17,34 +27,92 @@ TkvoPlugin* MakeBasePlugin(TParamsList* parameters) {
   return CreatePluginOf<TkvoPlugin>(parameters);
 }
 
+// One thread's shared-section flag and cache entry, on a cache line of its own.
+struct alignas(64) ReaderSlot {
+  std::atomic<uint32_t> reading{0};
+  // The thread's last lookup: written by the owning thread with the lock held exclusively, read by it in
+  // a shared section. An entry counts only while its generation is the registry's.
+  TkvoPlugin* instance = nullptr;
+  uint64_t generation = 0;
+};
+
+// Threads that ever called get a slot until the pool is used up; later threads always take the lock
+// exclusively, which is correct, only slower. Slots are never reused, so no thread-exit hook is needed.
+constexpr size_t kReaderSlots = 256;
+
 struct Registry {
-  platform::RecursiveLock lock;
+  platform::RecursiveLock lock;                   // the exclusive side
+  int32_t exclusive_depth = 0;                    // guarded by lock
+  std::atomic<bool> writer_active{false};         // set while the lock is held exclusively
   PluginClassRef plugin_class = &MakeBasePlugin;  // guarded by lock
   std::vector<TkvoPlugin*> instances;             // guarded by lock; creation order
-  // One cache entry per thread: the instance of the thread's last lookup and the registry generation it
-  // belongs to, written together under lock and only when they change. The handle is the instance's own
-  // (fixed once registered); a shutdown (tests restart the registry) invalidates every entry at once.
-  platform::ThreadSlot last_instance;
-  platform::ThreadSlot last_generation;
-  uintptr_t generation = 1;  // guarded by lock
+  uint64_t generation = 1;                        // written exclusively; read in shared sections
+  std::array<ReaderSlot, kReaderSlots> slots;
+  size_t slots_used = 0;  // guarded by lock
+  platform::ThreadSlot my_slot;
 
   Registry() { Application(); }  // made first, so it outlives every instance
   ~Registry() { Shutdown(); }
 
+  void LockExclusive() {
+    lock.lock();
+    if (++exclusive_depth > 1) return;
+    writer_active.store(true, std::memory_order_seq_cst);
+    for (size_t i = 0; i < slots_used; ++i) {
+      while (slots[i].reading.load(std::memory_order_seq_cst) != 0)
+        std::this_thread::yield();
+    }
+  }
+
+  void UnlockExclusive() {
+    if (--exclusive_depth == 0) writer_active.store(false, std::memory_order_seq_cst);
+    lock.unlock();
+  }
+
+  // The calling thread's slot, made on its first exclusive lookup. REQUIRES: lock held exclusively.
+  ReaderSlot* SlotOfThisThread() {
+    auto* slot = static_cast<ReaderSlot*>(my_slot.Get());
+    if (!slot && slots_used < slots.size()) {
+      slot = &slots[slots_used++];
+      my_slot.Set(slot);
+    }
+    return slot;
+  }
+
+  // The cached instance for `handle`, read in a shared section; null when the cache cannot answer.
+  TkvoPlugin* SharedLookup(int32_t handle) {
+    auto* slot = static_cast<ReaderSlot*>(my_slot.Get());
+    if (!slot) return nullptr;
+    slot->reading.store(1, std::memory_order_seq_cst);
+    TkvoPlugin* found = nullptr;
+    if (!writer_active.load(std::memory_order_seq_cst) && slot->generation == generation && slot->instance &&
+        slot->instance->Handle() == handle) {
+      found = slot->instance;
+    }
+    slot->reading.store(0, std::memory_order_release);
+    return found;
+  }
+
   void Shutdown() {
-    std::lock_guard guard(lock);
+    LockExclusive();
     for (TkvoPlugin* instance : instances)
       delete instance;
     instances.clear();
     ++generation;
+    UnlockExclusive();
   }
+};
 
-  // REQUIRES: lock held.
-  TkvoPlugin* CacheHit(int32_t handle) const {
-    if (reinterpret_cast<uintptr_t>(last_generation.Get()) != generation) return nullptr;
-    auto* instance = static_cast<TkvoPlugin*>(last_instance.Get());
-    return instance && instance->Handle() == handle ? instance : nullptr;
-  }
+// Holds the registry lock exclusively for a scope.
+class ExclusiveGuard {
+ public:
+  explicit ExclusiveGuard(Registry& registry) : registry_(registry) { registry_.LockExclusive(); }
+  ~ExclusiveGuard() { registry_.UnlockExclusive(); }
+  ExclusiveGuard(const ExclusiveGuard&) = delete;
+  ExclusiveGuard& operator=(const ExclusiveGuard&) = delete;
+
+ private:
+  Registry& registry_;
 };
 
 Registry& TheRegistry() {
@@ -59,13 +127,13 @@ Registry& TheRegistry() {
 
 void RegisterPluginClass(PluginClassRef plugin_class) {
   Registry& r = TheRegistry();
-  std::lock_guard guard(r.lock);
+  ExclusiveGuard guard(r);
   r.plugin_class = plugin_class;
 }
 
 PluginClassRef PluginClass() {
   Registry& r = TheRegistry();
-  std::lock_guard guard(r.lock);
+  ExclusiveGuard guard(r);
   return r.plugin_class;
 }
 
@@ -73,12 +141,12 @@ bool GetPluginInstance(int32_t handle, TParamsList* parameters, TkvoPlugin** ins
   *instance = nullptr;
   if (handle == 0) return false;
   Registry& r = TheRegistry();
-  std::lock_guard guard(r.lock);
-  TkvoPlugin* found = r.CacheHit(handle);
-  if (found) {
-    *instance = found;
+  if (TkvoPlugin* cached = r.SharedLookup(handle)) {
+    *instance = cached;
     return true;
   }
+  ExclusiveGuard guard(r);
+  TkvoPlugin* found = nullptr;
   for (TkvoPlugin* candidate : r.instances) {
     if (candidate->Handle() == handle) {
       found = candidate;
@@ -95,15 +163,17 @@ bool GetPluginInstance(int32_t handle, TParamsList* parameters, TkvoPlugin** ins
       return false;
     }
   }
-  r.last_instance.Set(found);
-  r.last_generation.Set(reinterpret_cast<void*>(r.generation));
+  if (ReaderSlot* slot = r.SlotOfThisThread()) {
+    slot->instance = found;
+    slot->generation = r.generation;
+  }
   *instance = found;
   return true;
 }
 
 void ForEachPluginInstance(const std::function<void(TkvoPlugin&)>& visit) {
   Registry& r = TheRegistry();
-  std::lock_guard guard(r.lock);
+  ExclusiveGuard guard(r);
   for (TkvoPlugin* instance : r.instances)
     visit(*instance);
 }

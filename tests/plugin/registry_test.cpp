@@ -1,5 +1,9 @@
 // The exports' instance lookup: failure values without an instance, one instance per host handle, the
 // per-thread cache, failed constructions, temporary loads and the shut-down of the registry.
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "plugin_test_support.h"
@@ -370,6 +374,70 @@ TEST_F(Shutdown, DestroysEveryInstanceInCreationOrderWithoutModuleEvents) {
   EXPECT_EQ(TheProbe().destroyed, (std::vector<int32_t>{handles[1], handles[0], handles[2]}));
   EXPECT_TRUE(TheProbe().EventNames().empty()) << "no OnUnload, no OnSaveSettingsNow";
   EXPECT_EQ(InstanceCount(), 0);
+}
+
+// A module whose construction, for a list carrying "SLOW" = 1, waits until the test lets it finish.
+struct SlowGate {
+  std::mutex lock;
+  std::condition_variable changed;
+  bool constructing = false;
+  bool released = false;
+};
+SlowGate* g_gate = nullptr;
+
+class SlowPlugin : public TkvoPlugin {
+ public:
+  explicit SlowPlugin(kvo::TParamsList* parameters) : TkvoPlugin(parameters) {
+    if (!parameters || !parameters->FindByName("SLOW")) return;
+    std::unique_lock hold(g_gate->lock);
+    g_gate->constructing = true;
+    g_gate->changed.notify_all();
+    g_gate->changed.wait(hold, [] { return g_gate->released; });
+  }
+};
+
+// The lookup a thread's cache answers still waits for a construction running on another thread, as
+// every export waits while the registry is busy making an instance.
+TEST_F(Instances, ConstructionHoldsBackCachedLookupsOfOtherThreads) {
+  SlowGate gate;
+  g_gate = &gate;
+  RegisterPluginClass(&CreatePluginOf<SlowPlugin>);
+
+  std::atomic<bool> cached{false};
+  std::atomic<bool> go{false};
+  std::atomic<bool> second_done{false};
+  std::thread reader([&] {
+    EXPECT_EQ(GetModuleType(11), 0);  // made and cached by this thread
+    cached = true;
+    while (!go) std::this_thread::yield();
+    EXPECT_EQ(GetModuleType(11), 0);
+    second_done = true;
+  });
+  while (!cached) std::this_thread::yield();
+
+  std::thread maker([] {
+    HostList parameters;
+    parameters.Text("COMMAND", "NOTHING").Int("SLOW", 1);
+    EXPECT_EQ(ExecutePluginCommand(12, parameters.get()), -2);
+  });
+  {
+    std::unique_lock hold(gate.lock);
+    gate.changed.wait(hold, [&] { return gate.constructing; });
+  }
+  go = true;
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_FALSE(second_done) << "a cached lookup ran while an instance was being made";
+  {
+    std::lock_guard hold(gate.lock);
+    gate.released = true;
+  }
+  gate.changed.notify_all();
+  maker.join();
+  reader.join();
+  EXPECT_TRUE(second_done);
+  RegisterPluginClass(&CreatePluginOf<TestPlugin>);
+  ShutdownPluginInstances();
+  g_gate = nullptr;
 }
 
 }  // namespace

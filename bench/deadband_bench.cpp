@@ -14,24 +14,7 @@
 #include "deadband/deadband_settings.h"
 #include "params/params_list.h"
 
-namespace {
-std::atomic<uint64_t> g_heap_allocations{0};
-}  // namespace
-
-// Counts every allocation through operator new, so that the dropped path can show that it makes none.
-// (Parameter-list blocks come from the shared heap instead; a dropped block touches none of them.) Out of
-// line, so that the compiler does not pair malloc() with operator delete and warn.
-[[gnu::noinline]] void* operator new(size_t size) {
-  g_heap_allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* block = std::malloc(size != 0 ? size : 1)) return block;
-  throw std::bad_alloc();
-}
-[[gnu::noinline]] void operator delete(void* block) noexcept {
-  std::free(block);
-}
-[[gnu::noinline]] void operator delete(void* block, size_t) noexcept {
-  std::free(block);
-}
+#include "alloc_counter.h"
 
 namespace {
 
@@ -71,18 +54,20 @@ void BM_W1_OneValueBlock(benchmark::State& state) {
   uint64_t passed = 0;
   uint64_t dropped = 0;
   uint64_t dropped_allocations = 0;
+  kvo::bench::SetAllocationCounting(true);
   for (auto _ : state) {
     value = Variant::FromDouble(values[i]);
     if (++i == values.size()) i = 0;
-    const uint64_t before = g_heap_allocations.load(std::memory_order_relaxed);
+    const uint64_t before = kvo::bench::AllocationCount();
     filter.ProcessData(&block, &rows);
     if (rows.Count() != 0) {
       ++passed;
     } else {
       ++dropped;
-      dropped_allocations += g_heap_allocations.load(std::memory_order_relaxed) - before;
+      dropped_allocations += kvo::bench::AllocationCount() - before;
     }
   }
+  kvo::bench::SetAllocationCounting(false);
   state.counters["passed_share"] = static_cast<double>(passed) / static_cast<double>(passed + dropped);
   state.counters["allocs_per_dropped_block"] =
       dropped != 0 ? static_cast<double>(dropped_allocations) / static_cast<double>(dropped) : 0.0;

@@ -1,1 +1,2 @@
-kvo_add_bench(module SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/module_bench.cpp LIBS kvo::deadband kvo::plugin_exports)
+kvo_add_bench(module SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/module_bench.cpp ${CMAKE_CURRENT_SOURCE_DIR}/alloc_counter.cpp
+              LIBS kvo::deadband kvo::plugin_exports)

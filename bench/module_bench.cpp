@@ -19,60 +19,7 @@
 #include "params/params_list.h"
 #include "plugin/plugin_registry.h"
 
-// --- Counting heap allocations ---
-// Only while g_counting is set, so that the threaded figures are not disturbed by a shared counter.
-// Parameter-list blocks come from the C heap rather than operator new, so where the C library allows it
-// (glibc, without a sanitizer that owns malloc) malloc, calloc and realloc are counted as well.
-namespace {
-std::atomic<bool> g_counting{false};
-std::atomic<uint64_t> g_allocations{0};
-inline void CountAllocation() {
-  if (g_counting.load(std::memory_order_relaxed)) g_allocations.fetch_add(1, std::memory_order_relaxed);
-}
-}  // namespace
-
-#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-#define KVO_BENCH_COUNTS_MALLOC 1
-extern "C" {
-void* __libc_malloc(size_t size);
-void* __libc_calloc(size_t count, size_t size);
-void* __libc_realloc(void* block, size_t size);
-void __libc_free(void* block);
-
-__attribute__((visibility("default"))) void* malloc(size_t size) noexcept {
-  CountAllocation();
-  return __libc_malloc(size);
-}
-__attribute__((visibility("default"))) void* calloc(size_t count, size_t size) noexcept {
-  CountAllocation();
-  return __libc_calloc(count, size);
-}
-__attribute__((visibility("default"))) void* realloc(void* block, size_t size) noexcept {
-  CountAllocation();
-  return __libc_realloc(block, size);
-}
-__attribute__((visibility("default"))) void free(void* block) noexcept {
-  __libc_free(block);
-}
-}  // extern "C"
-#else
-#define KVO_BENCH_COUNTS_MALLOC 0
-#endif
-
-// Out of line, so that the compiler does not pair malloc() with operator delete and warn.
-[[gnu::noinline]] void* operator new(size_t size) {
-#if !KVO_BENCH_COUNTS_MALLOC
-  CountAllocation();  // otherwise counted once, by malloc
-#endif
-  if (void* block = std::malloc(size != 0 ? size : 1)) return block;
-  throw std::bad_alloc();
-}
-[[gnu::noinline]] void operator delete(void* block) noexcept {
-  std::free(block);
-}
-[[gnu::noinline]] void operator delete(void* block, size_t) noexcept {
-  std::free(block);
-}
+#include "alloc_counter.h"
 
 namespace {
 
@@ -165,25 +112,25 @@ void BM_W1_OneValueBlock(benchmark::State& state) {
   uint64_t passed = 0;
   uint64_t dropped = 0;
   uint64_t dropped_allocations = 0;
-  g_counting.store(true);
+  kvo::bench::SetAllocationCounting(true);
   for (auto _ : state) {
     element->SetValue(Variant::FromDouble(values[i]));
     if (++i == values.size()) i = 0;
-    const uint64_t before = g_allocations.load(std::memory_order_relaxed);
+    const uint64_t before = kvo::bench::AllocationCount();
     if (handle.Filter(&block)) {
       ++passed;
     } else {
       ++dropped;
-      dropped_allocations += g_allocations.load(std::memory_order_relaxed) - before;
+      dropped_allocations += kvo::bench::AllocationCount() - before;
     }
   }
-  g_counting.store(false);
+  kvo::bench::SetAllocationCounting(false);
   state.counters["passed_share"] = static_cast<double>(passed) / static_cast<double>(passed + dropped);
   if (dropped != 0) {
     state.counters["allocs_per_dropped_block"] =
         static_cast<double>(dropped_allocations) / static_cast<double>(dropped);
   }
-  state.counters["malloc_counted"] = KVO_BENCH_COUNTS_MALLOC;
+  state.counters["malloc_counted"] = kvo::bench::CountsMalloc();
 }
 BENCHMARK(BM_W1_OneValueBlock);
 
@@ -216,12 +163,12 @@ void BM_DroppedBlockPerElement(benchmark::State& state) {
   FillRows(block, state.range(0));
   handle.Filter(&block);  // the watched columns take their first values
   uint64_t passed = 0;
-  g_counting.store(true);
-  const uint64_t before = g_allocations.load();
+  kvo::bench::SetAllocationCounting(true);
+  const uint64_t before = kvo::bench::AllocationCount();
   for (auto _ : state)
     passed += handle.Filter(&block);
-  const uint64_t allocations = g_allocations.load() - before;
-  g_counting.store(false);
+  const uint64_t allocations = kvo::bench::AllocationCount() - before;
+  kvo::bench::SetAllocationCounting(false);
   if (passed != 0) return state.SkipWithError("a block passed");
   const auto elements = static_cast<double>(block.Count());
   state.SetItemsProcessed(state.iterations() * block.Count());
@@ -240,12 +187,12 @@ void BM_PassingBlockPerCopiedElement(benchmark::State& state) {
   TRowsParamsList block;
   FillRows(block, state.range(0));
   uint64_t passed = 0;
-  g_counting.store(true);
-  const uint64_t before = g_allocations.load();
+  kvo::bench::SetAllocationCounting(true);
+  const uint64_t before = kvo::bench::AllocationCount();
   for (auto _ : state)
     passed += handle.Filter(&block);
-  const uint64_t allocations = g_allocations.load() - before;
-  g_counting.store(false);
+  const uint64_t allocations = kvo::bench::AllocationCount() - before;
+  kvo::bench::SetAllocationCounting(false);
   if (passed != static_cast<uint64_t>(state.iterations())) return state.SkipWithError("a block was dropped");
   const auto elements = static_cast<double>(block.Count());
   state.SetItemsProcessed(state.iterations() * block.Count());

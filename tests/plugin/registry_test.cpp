@@ -409,11 +409,13 @@ TEST_F(Instances, ConstructionHoldsBackCachedLookupsOfOtherThreads) {
   std::thread reader([&] {
     EXPECT_EQ(GetModuleType(11), 0);  // made and cached by this thread
     cached = true;
-    while (!go) std::this_thread::yield();
+    while (!go)
+      std::this_thread::yield();
     EXPECT_EQ(GetModuleType(11), 0);
     second_done = true;
   });
-  while (!cached) std::this_thread::yield();
+  while (!cached)
+    std::this_thread::yield();
 
   std::thread maker([] {
     HostList parameters;

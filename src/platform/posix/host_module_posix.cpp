@@ -3,8 +3,12 @@
 
 namespace kvo::platform {
 
-ModuleHandle ModuleFromHostValue(intptr_t value) { return value != 0 ? ProgramModule() : nullptr; }
+ModuleHandle ModuleFromHostValue(intptr_t value) {
+  return value != 0 ? ProgramModule() : nullptr;
+}
 
-void* LoadModuleIcon(ModuleHandle, const char*) { return nullptr; }
+void* LoadModuleIcon(ModuleHandle, const char*) {
+  return nullptr;
+}
 
 }  // namespace kvo::platform

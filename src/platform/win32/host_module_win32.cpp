@@ -5,7 +5,9 @@
 
 namespace kvo::platform {
 
-ModuleHandle ModuleFromHostValue(intptr_t value) { return reinterpret_cast<ModuleHandle>(value); }
+ModuleHandle ModuleFromHostValue(intptr_t value) {
+  return reinterpret_cast<ModuleHandle>(value);
+}
 
 void* LoadModuleIcon(ModuleHandle module, const char* name) {
   return module ? static_cast<void*>(LoadIconA(static_cast<HMODULE>(module), name)) : nullptr;

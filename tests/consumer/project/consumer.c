@@ -6,7 +6,7 @@
 #include <kvo/kvo_plugin.h>
 
 int main(void) {
-  TParamsList *list = kvo_params_new();
+  TParamsList* list = kvo_params_new();
   char text[32];
   int ok = list != NULL && kvo_params_add_double(list, "Temp", 21.5) == 1 &&
            kvo_params_index_of(list, "TEMP") == 0 && kvo_params_text(list, 0, text, sizeof text) == 4 &&

@@ -34,6 +34,7 @@
 #include "runtime/event.h"
 #include "runtime/string_list.h"
 #include "runtime/type_kind.h"
+#include "settings/wreg_types.h"
 
 namespace kvo {
 
@@ -51,24 +52,6 @@ using TOnProcessData =
     Event<void(TkvoPlugin& sender, uint32_t data_source_id, TModuleTypes call_module_type, TParamsList* data,
                TParamsList* device, void*& in_out_binary_buffer, int32_t& result)>;
 using TOnPluginNotifyEvent = Event<void(TkvoPlugin& sender)>;
-// The property store's hooks, handed through to it by the settings operations.
-using TSetValueProc =
-    Event<void(TObject& sender, const std::string& name, int32_t index, const Variant& value)>;
-using TGetValueProc = Event<void(TObject& sender, const std::string& name, int32_t index, Variant& value)>;
-using TBeforeProcessItemProc =
-    Event<void(TObject& sender, const std::string& name, int32_t index, bool& is_require_processing,
-               bool& is_virtual, TTypeKind& item_type)>;
-
-// Where the settings live in the registry store.
-enum TRegistryRoot : uint8_t {
-  rrHKEY_CLASSES_ROOT,
-  rrHKEY_CURRENT_USER,
-  rrHKEY_LOCAL_MACHINE,
-  rrHKEY_USERS,
-  rrHKEY_PERFORMANCE_DATA,
-  rrHKEY_CURRENT_CONFIG,
-  rrHKEY_DYN_DATA,
-};
 
 // A data source the host configured, from "SET-STATE".
 struct TConfigDataSource {

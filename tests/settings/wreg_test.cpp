@@ -21,6 +21,7 @@
 #include "runtime/application.h"
 #include "runtime/component.h"
 #include "runtime/enum_info.h"
+#include "runtime/event.h"
 #include "runtime/persistent.h"
 #include "runtime/properties.h"
 #include "runtime/publish.h"
@@ -85,6 +86,8 @@ class TTestForm : public TComponent {
   TStringList Lines;
   TComponent* Buddy = nullptr;
   TComponent* DockSite = nullptr;
+  Variant Extra;
+  TNotifyEvent OnShow;
 
  private:
   static const PropInfo kPublished[];
@@ -113,6 +116,8 @@ constinit const PropInfo TTestForm::kPublished[] = {
     Publish<TTestForm>::Object<&TTestForm::Lines>("Lines"),
     Publish<TTestForm>::Object<&TTestForm::Buddy, &TTestForm::Buddy>("Buddy"),
     Publish<TTestForm>::Object<&TTestForm::DockSite, &TTestForm::DockSite>("DockSite"),
+    Publish<TTestForm>::Any<&TTestForm::Extra, &TTestForm::Extra>("Extra"),
+    Publish<TTestForm>::Method<&TTestForm::OnShow>("OnShow"),
 };
 constinit const TClassInfo TTestForm::StaticClass{"TTestForm", &TComponent::StaticClass,
                                                   TTestForm::kPublished};
@@ -565,6 +570,46 @@ TEST_F(WregTest, MissingEntriesLeaveThePropertiesUntouched) {
   ASSERT_TRUE(MakeWreg({"Left,Left", "var1.Text,Var1"})->LoadFromStore(f.form.get()));
   EXPECT_EQ(f.form->Left, 5);
   EXPECT_EQ(f.var1->Text, "keep");
+}
+
+TEST_F(WregTest, VariantPropertiesTravelAsText) {
+  FormFixture f;
+  f.form->Extra = Variant::FromInt(5);
+  const std::string ini = IniPath();
+  ASSERT_TRUE(MakeWreg({"Extra,Extra"}, ini)->SaveToStore(f.form.get()));
+  EXPECT_EQ(ReadFile(ini), "[Common]\r\nExtra=5\r\n\r\n");
+  f.form->Extra = Variant();
+  ASSERT_TRUE(MakeWreg({"Extra,Extra"}, ini)->LoadFromStore(f.form.get()));
+  EXPECT_EQ(f.form->Extra.ToText(), "5");
+}
+
+TEST_F(WregTest, SetsAndEventsAreNeitherReadNorWritten) {
+  FormFixture f;
+  f.form->Anchors = 1;
+  f.form->OnShow = [](TObject&) {};
+  const std::string ini = IniPath();
+  WriteFile(ini, "[Common]\r\nAnchors=[poDesigned]\r\nOnShow=x\r\n");
+  ASSERT_TRUE(MakeWreg({"Anchors,Anchors", "OnShow,OnShow"}, ini)->LoadFromStore(f.form.get()));
+  EXPECT_EQ(f.form->Anchors, 1u);
+  EXPECT_TRUE(f.form->OnShow.Assigned());
+  // A property read gives no value for these kinds, so the save removes their entries.
+  ASSERT_TRUE(MakeWreg({"Anchors,Anchors", "OnShow,OnShow"}, ini)->SaveToStore(f.form.get()));
+  EXPECT_EQ(ReadFile(ini), "");
+}
+
+TEST_F(WregTest, ValueThatCannotBeWrittenInItsKindIsRemovedFromTheRegistry) {
+  Key({}, true).WriteDword("Count", 3);
+  FormFixture f;
+  auto wreg = MakeWreg({"Settings.Count,Count"});
+  wreg->BeforeProcessItem = [](TObject&, const std::string&, int32_t, bool& require, bool&, TTypeKind& kind) {
+    require = true;
+    kind = tkInteger;
+  };
+  wreg->GetValue = [](TObject&, const std::string&, int32_t, Variant& value) {
+    value = Variant::FromText("many");
+  };
+  ASSERT_TRUE(wreg->SaveToStore(f.form.get()));
+  EXPECT_FALSE(Key().ValueExists("Count"));
 }
 
 // --- Reading INI entries
@@ -1045,6 +1090,38 @@ TEST_F(WregTest, CustomHandlerErrorsAreShown) {
             "wreg test: Error while accessing: 1,Mode [broken box]\n");
 }
 #endif
+
+// Registers another handler from a second thread while it runs, and records whether that finished.
+class TBlockingProp : public TWregCustomProp {
+ public:
+  void SetValue(TObject&, const std::string&, const Variant&) override {
+    registrar = std::thread([this] {
+      other = RegisterCustomProp("wreg-blocking-other", tkInteger, std::make_unique<TWregCustomProp>());
+      registered.store(true);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    registered_while_running = registered.load();
+  }
+  std::thread registrar;
+  std::atomic<bool> registered{false};
+  bool registered_while_running = true;
+  TWregCustomProp* other = nullptr;
+};
+
+TEST_F(WregTest, HandlerLockIsHeldWhileALinesHandlersRun) {
+  auto owned = std::make_unique<TBlockingProp>();
+  TBlockingProp* prop = owned.get();
+  ScopedCustomProp scoped("Blocking", std::move(owned));
+  FormFixture f;
+  const std::string ini = IniPath();
+  WriteFile(ini, "[Common]\r\nMode=1\r\n");
+  ASSERT_TRUE(MakeWreg({"cbMode.*Blocking,Mode"}, ini)->LoadFromStore(f.form.get()));
+  ASSERT_TRUE(prop->registrar.joinable());
+  prop->registrar.join();
+  EXPECT_FALSE(prop->registered_while_running);
+  EXPECT_TRUE(prop->registered.load());
+  EXPECT_TRUE(UnregisterCustomProp(prop->other));
+}
 
 TEST(WregCustomProps, BaseHandlerServesNothing) {
   TWregCustomProp base;

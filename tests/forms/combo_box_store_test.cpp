@@ -75,10 +75,13 @@ TEST(ComboBoxStoreHandler, SelectionRoundTripsThroughAnIniSection) {
     store.Components().Add("comboRel.ItemIndex,Relationship");
     ASSERT_TRUE(store.SaveToStore(&form));
   }
-  std::ifstream in(file, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  EXPECT_EQ(text.str(), "[Common]\r\nRelationship=1\r\n\r\n");
+  {
+    // Closed before the file is removed: Windows removes no file that is still open.
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str(), "[Common]\r\nRelationship=1\r\n\r\n");
+  }
 
   box->SetItemIndex(0);
   {

@@ -1,12 +1,14 @@
 // Costs of the data path as a host sees it: blocks handed to the exported ProcessData in the filter role
-// ("TYPE" 32) on a loaded deadband instance whose items were built from settings held in memory. So each
+// ("TYPE" 32) on a loaded deadband instance whose items were built from settings in an INI file. So each
 // figure includes the entry point's guard, the instance lookup, the framework's data core and the filter.
 #include <benchmark/benchmark.h>
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <new>
 #include <string>
@@ -14,16 +16,15 @@
 #include <vector>
 
 #include "deadband/deadband_plugin.h"
-#include "deadband/deadband_settings.h"
 #include "kvo/kvo_plugin.h"
 #include "params/params_list.h"
 #include "plugin/plugin_registry.h"
+#include "support/deadband_ini.h"
 
 #include "alloc_counter.h"
 
 namespace {
 
-using kvo::MemoryDeadbandSettings;
 using kvo::TParamsList;
 using kvo::TRowsParamsList;
 using kvo::Variant;
@@ -40,20 +41,25 @@ std::atomic<int32_t> g_next_handle{1000};
 // A handle whose instance is loaded with the given settings, and the call parameters of the filter role.
 class LoadedHandle {
  public:
-  explicit LoadedHandle(std::unique_ptr<MemoryDeadbandSettings> settings)
-      : handle_(g_next_handle.fetch_add(1)) {
+  explicit LoadedHandle(const std::string& settings) : handle_(g_next_handle.fetch_add(1)) {
     static const bool registered = (kvo::RegisterDeadbandPlugin(), true);
     (void)registered;
+    ini_ = (std::filesystem::temp_directory_path() /
+            ("kvo-bench-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) +
+             "-" + std::to_string(handle_) + ".ini"))
+               .string();
     kvo::TkvoPlugin* instance = nullptr;
     TParamsList load;
     load.Add("COMMAND", Variant::FromText("LOAD"));
-    ok_ = kvo::GetPluginInstance(handle_, &load, &instance) &&
-          instance->InheritsFrom(kvo::TaPlugin::StaticClass);
-    if (ok_) {
-      static_cast<kvo::TaPlugin*>(instance)->SetSettingsSource(std::move(settings));
-      ok_ = ::ExecutePluginCommand(handle_, Out(&load)) == 0;
-    }
+    load.Add("INI-FILE", Variant::FromText(ini_));
+    ok_ = kvo::testing::WriteTextFile(ini_, settings) && kvo::GetPluginInstance(handle_, &load, &instance) &&
+          instance->InheritsFrom(kvo::TaPlugin::StaticClass) &&
+          ::ExecutePluginCommand(handle_, Out(&load)) == 0;
     parameters_.Add("TYPE", Variant::FromInt(32));
+  }
+  ~LoadedHandle() {
+    std::error_code ignored;
+    std::filesystem::remove(ini_, ignored);
   }
 
   bool ok() const { return ok_; }
@@ -68,19 +74,17 @@ class LoadedHandle {
 
  private:
   int32_t handle_;
+  std::string ini_;
   bool ok_ = false;
   TParamsList parameters_;
 };
 
-std::unique_ptr<MemoryDeadbandSettings> Settings(int32_t relationship,
-                                                 std::vector<std::pair<std::string, double>> slots,
-                                                 int32_t type) {
-  auto settings = std::make_unique<MemoryDeadbandSettings>();
-  settings->SetRelationshipIndex(relationship);
-  int n = 1;
+std::string Settings(int32_t relationship, const std::vector<std::pair<std::string, double>>& slots,
+                     int32_t type) {
+  std::vector<kvo::testing::DeadbandSlot> list;
   for (const auto& [name, band] : slots)
-    settings->SetSlot(n++, name, type, band);
-  return settings;
+    list.push_back({name, type, band});
+  return kvo::testing::DeadbandIniText(relationship, list);
 }
 
 // 50 + 10 sin(2 pi i / 1000) plus a small deterministic noise, for 10 periods.

@@ -15,6 +15,10 @@ else()
   include(GoogleTest)
 endif()
 
+# Tests never touch the user's or the machine's registry files: a test that does not pick its own folder
+# gets one in the build tree.
+set(KVO_TEST_ENVIRONMENT "KVO_REGISTRY_DIR=${CMAKE_BINARY_DIR}/test-registry")
+
 # kvo_add_test(<name> SOURCES ... [LIBS ...]): one GoogleTest program. Natively each test case is
 # its own ctest entry; under Wine the program is one entry, since discovery would boot Wine at build time.
 function(kvo_add_test name)
@@ -25,6 +29,7 @@ function(kvo_add_test name)
   if(CMAKE_CROSSCOMPILING)
     add_test(NAME ${name} COMMAND ${name})
   else()
-    gtest_discover_tests(${name} TEST_PREFIX "${name}." NO_PRETTY_VALUES DISCOVERY_TIMEOUT 60)
+    gtest_discover_tests(${name} TEST_PREFIX "${name}." NO_PRETTY_VALUES DISCOVERY_TIMEOUT 60
+                         PROPERTIES ENVIRONMENT "${KVO_TEST_ENVIRONMENT}")
   endif()
 endfunction()

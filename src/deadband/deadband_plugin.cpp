@@ -39,9 +39,16 @@ TaPlugin::TaPlugin(TParamsList* parameters) : TkvoPlugin(parameters) {
 
 TaPlugin::~TaPlugin() = default;
 
-void TaPlugin::SetSettingsSource(std::unique_ptr<DeadbandSettings> settings) {
+void TaPlugin::AdoptSettingsForm(TfrmOption* form) {
   std::lock_guard guard(*this);
-  FSettings = std::move(settings);
+  if (form == FOptionsForm) return;
+  delete FOptionsForm;
+  FOptionsForm = form;
+  if (FOptionsForm) {
+    BuildItems(*FOptionsForm);
+  } else {
+    ClearItems();
+  }
 }
 
 void TaPlugin::kvoPluginCreate(TObject&) {
@@ -49,22 +56,32 @@ void TaPlugin::kvoPluginCreate(TObject&) {
 }
 
 void TaPlugin::kvoPluginLoad(TkvoPlugin&, TParamsList*, int32_t&) {
-  ClearItems();
   std::lock_guard guard(*this);
-  if (FSettings) FFilter.BuildItems(*FSettings);
+  ClearItems();
+  // A repeated "LOAD" starts from the store again rather than from what an earlier load left.
+  delete FOptionsForm;
+  FOptionsForm = nullptr;
+  FOptionsForm = Create<TfrmOption>(this);
+  BuildItems(*FOptionsForm);
 }
 
 void TaPlugin::kvoPluginUnload(TkvoPlugin&, TParamsList*, int32_t&) {
+  std::lock_guard guard(*this);
+  delete FOptionsForm;
+  FOptionsForm = nullptr;
   ClearItems();
 }
 
 void TaPlugin::kvoPluginSaveSettingsNow(TkvoPlugin&) {
-  // Saving the settings form's keys needs the property store, which the settings subsystem provides.
+  std::lock_guard guard(*this);
+  if (FOptionsForm) SaveProperties(&FOptionsForm->Properties->Strings(), FOptionsForm, std::string());
 }
 
 void TaPlugin::kvoPluginLoadSettingsNow(TkvoPlugin&) {
   std::lock_guard guard(*this);
-  if (FSettings) FFilter.BuildItems(*FSettings);
+  if (!FOptionsForm) return;
+  FOptionsForm->FormCreate(nullptr);
+  BuildItems(*FOptionsForm);
 }
 
 void TaPlugin::kvoPluginShowOptionsDialog(TkvoPlugin&, TModuleTypes, TParamsList*, bool& success) {

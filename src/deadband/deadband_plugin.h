@@ -1,15 +1,19 @@
 // TaPlugin: the deadband module's plug-in data module. It configures the plug-in component (description,
 // log title, module type "filter", minimum host version 3.6) and handles its events: the data handler
-// filters each block through the instance's DeadbandFilter; load and unload build and free the items.
+// filters each block through the instance's DeadbandFilter; load and unload create and free the settings
+// form (a TfrmOption that is never shown, whose controls hold the settings and whose creation loads them
+// from the store) and build and free the items.
 //
 // Thread contract: as TkvoPlugin. The items and the relationship live in the filter under its item lock;
-// the settings source is replaced only under the instance's main lock (Lock/Unlock).
+// the settings form is created, replaced, reloaded and destroyed only under the instance's main lock
+// (Lock/Unlock), by the load, unload and settings events.
 #pragma once
 
 #include <memory>
 
 #include "deadband/deadband_filter.h"
 #include "deadband/deadband_settings.h"
+#include "deadband/filter_main.h"
 #include "plugin/kvo_plugin.h"
 
 namespace kvo {
@@ -29,11 +33,12 @@ class TaPlugin : public TkvoPlugin {
   void ClearItems() { FFilter.ClearItems(); }
   void ResetItems() { FFilter.ResetItems(); }
 
-  // The settings the items are built from at "LOAD" and "LOAD-SETTINGS-NOW"; null until a settings
-  // source is set. REQUIRES: not called while the instance processes data on another thread without
-  // holding the instance's main lock.
-  void SetSettingsSource(std::unique_ptr<DeadbandSettings> settings);
-  const DeadbandSettings* SettingsSource() const { return FSettings.get(); }
+  // The settings form; null before "LOAD" and after "UNLOAD". REQUIRES: the main lock is held while the
+  // form is used.
+  TfrmOption* SettingsForm() const { return FOptionsForm; }
+  // Makes `form` (owned by this instance) the settings form in place of the current one, which is
+  // destroyed, and builds the items from it. For the options dialog confirmed with OK.
+  void AdoptSettingsForm(TfrmOption* form);
 
  private:
   void kvoPluginCreate(TObject& sender);
@@ -48,7 +53,7 @@ class TaPlugin : public TkvoPlugin {
                             int32_t& result);
 
   DeadbandFilter FFilter;
-  std::unique_ptr<DeadbandSettings> FSettings;  // replaced under FLock
+  TfrmOption* FOptionsForm = nullptr;  // guarded by the main lock; owned as a component
 };
 
 // Makes TaPlugin the class of the module's instances. Called once by the module's start-up code.

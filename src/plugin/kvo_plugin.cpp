@@ -15,6 +15,7 @@
 #include "plugin/plugin_registry.h"
 #include "runtime/application.h"
 #include "settings/version_info.h"
+#include "settings/wreg.h"
 
 namespace kvo {
 namespace {
@@ -315,10 +316,19 @@ void TkvoPlugin::ApplyLanguageParam(TParamsList* parameters) {
 
 bool TkvoPlugin::ProcessProperties(int32_t operation, TStrings* map, TComponent* target,
                                    const std::string& file_name) {
-  if (!map || operation < 0 || operation > 1 || !target) return false;
-  // The property store arrives with the settings subsystem; until then nothing is loaded or saved.
-  (void)file_name;
-  return false;
+  if (!map) return false;
+  if (operation != 0 && operation != 1) return false;
+  TWreg store(nullptr);
+  store.SetRegistryRoot(FRegistryRoot);
+  store.SetSecondRegistryRoot(FSecondRegistryRoot);
+  store.SetRegistryPath(RegistryPath());
+  store.SetINIFileSectionPrefix(INISectionPrefix());
+  store.SetValue = OnSetPropertyValue;
+  store.GetValue = OnGetPropertyValue;
+  store.BeforeProcessItem = OnBeforeProcessSettingsItem;
+  store.SetINIFile(file_name.empty() ? INIFile() : file_name);
+  store.SetComponents(map);
+  return operation == 0 ? store.LoadFromStore(target) : store.SaveToStore(target);
 }
 
 // --- options dialog ---

@@ -2,12 +2,20 @@
 // and the filter items built from its controls.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "deadband/deadband_plugin.h"
 #include "deadband/filter_main.h"
+#include "kvo/kvo_plugin.h"
+#include "platform/registry.h"
 #include "runtime/application.h"
 #include "runtime/properties.h"
 
@@ -16,10 +24,53 @@ namespace {
 
 constexpr int32_t kNone = -1;  // the component has no such property
 
+constexpr const char* kKeyRoot = "Software\\kvo-test-form";
+
+// A loaded module whose settings live in a registry key of the test's own (on POSIX in a scratch
+// folder; on Windows below kKeyRoot, removed at the end). The module's own settings form is dropped, so
+// the forms a test makes are the only ones.
 class FormOption : public ::testing::Test {
  protected:
-  void SetUp() override { TForm::SetDesktopSize(1920, 1080); }
-  void TearDown() override { TForm::SetDesktopSize(1024, 768); }
+  void SetUp() override {
+    TForm::SetDesktopSize(1920, 1080);
+    static std::atomic<int> counter{0};
+    std::ostringstream name;
+    name << "kvo-form-" << counter.fetch_add(1) << "-"
+         << std::chrono::steady_clock::now().time_since_epoch().count();
+    scratch_ = std::filesystem::temp_directory_path() / name.str();
+    std::filesystem::create_directories(scratch_);
+#if !defined(_WIN32)
+    ASSERT_EQ(::setenv("KVO_REGISTRY_DIR", (scratch_ / "registry").string().c_str(), 1), 0);
+#endif
+    RemoveTestKeys();
+    key_path_ =
+        std::string(kKeyRoot) + "\\" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    TParamsList load;
+    load.Add("RegistryPath", Variant::FromText(key_path_));
+    ASSERT_EQ(plugin->ExecuteCommand("LOAD", &load), 0);
+    plugin->AdoptSettingsForm(nullptr);
+  }
+  void TearDown() override {
+    plugin.reset();
+    RemoveTestKeys();
+#if !defined(_WIN32)
+    ::unsetenv("KVO_REGISTRY_DIR");
+#endif
+    std::error_code ignored;
+    std::filesystem::remove_all(scratch_, ignored);
+    TForm::SetDesktopSize(1024, 768);
+  }
+  static void RemoveTestKeys() {
+    for (auto root : {platform::RegistryRoot::kLocalMachine, platform::RegistryRoot::kCurrentUser}) {
+      platform::RegistryKey software;
+      if (platform::RegistryKey::Open(root, "Software", false, &software, nullptr))
+        software.DeleteKey("kvo-test-form");
+    }
+  }
+  // The test's key in the first registry root, the one the module writes to when it can.
+  bool OpenKey(platform::RegistryKey* key) const {
+    return platform::RegistryKey::Open(platform::RegistryRoot::kLocalMachine, key_path_, false, key, nullptr);
+  }
 
   void AddParserItems(const std::vector<std::string>& names) {
     for (size_t i = 0; i < names.size(); ++i) {
@@ -28,9 +79,13 @@ class FormOption : public ::testing::Test {
       plugin->SetParserItem(static_cast<int32_t>(i), item);
     }
   }
-  TfrmOption* NewForm() { return Create<TfrmOption>(plugin.get()); }
+  TfrmOption* NewForm() {
+    return Create<TfrmOption>(plugin.get());
+  }
 
   std::unique_ptr<TaPlugin> plugin{Create<TaPlugin>(nullptr)};
+  std::filesystem::path scratch_;
+  std::string key_path_;
 };
 
 int32_t OrdOrNone(const TComponent& c, const char* name) {
@@ -243,22 +298,54 @@ TEST_F(FormOption, WithoutParserItemsTheVariableFieldsAcceptTypedNames) {
   EXPECT_EQ(var4->Text(), "typed");
 }
 
+// A load only opens the settings key: while nothing was ever saved there, the load fails.
 TEST_F(FormOption, ALoadThatFailsKeepsTheDesignSizeAndCentresOnTheDesktop) {
   TfrmOption* form = NewForm();
   EXPECT_EQ(form->Width(), 487);
   EXPECT_EQ(form->Height(), 430);
   EXPECT_EQ(form->Left(), (1920 - 487) / 2);
   EXPECT_EQ(form->Top(), (1080 - 430) / 2);
+  // A reload that fails centres the current size and keeps what the controls hold.
+  form->SetBounds(5, 5, 600, 430);
+  form->comboRel->SetItemIndex(1);
+  form->FormCreate(nullptr);
+  EXPECT_EQ(form->Width(), 600);
+  EXPECT_EQ(form->Left(), (1920 - 600) / 2);
+  EXPECT_EQ(form->comboRel->ItemIndex(), 1);
+}
+
+TEST_F(FormOption, ALoadFindsWhatASaveStored) {
+  TfrmOption* first = NewForm();
+  first->SetBounds(40, 50, 520, 430);
+  SetStrProp(*first->FindComponent("var2"), "Text", "Flow");
+  SetOrdProp(*first->FindComponent("type2"), "ItemIndex", 1);
+  SetFloatProp(*first->FindComponent("val2"), "Value", 0.125);
+  first->comboRel->SetItemIndex(1);
+  ASSERT_TRUE(plugin->SaveProperties(&first->Properties->Strings(), first, std::string()));
+  delete first;
+
+  TfrmOption* form = NewForm();
+  EXPECT_EQ(form->Left(), 40);
+  EXPECT_EQ(form->Top(), 50);
+  EXPECT_EQ(form->Width(), 520);
+  EXPECT_EQ(GetStrProp(*form->FindComponent("var2"), "Text"), "Flow");
+  EXPECT_EQ(GetOrdProp(*form->FindComponent("type2"), "ItemIndex"), 1);
+  EXPECT_EQ(GetFloatProp(*form->FindComponent("val2"), "Value"), 0.125);
+  EXPECT_EQ(form->comboRel->ItemIndex(), 1);
 }
 
 TEST_F(FormOption, AReloadKeepsTheCurrentSizeListsAndRelationship) {
+  platform::RegistryKey key;
+  ASSERT_TRUE(
+      platform::RegistryKey::Open(platform::RegistryRoot::kLocalMachine, key_path_, true, &key, nullptr));
   TfrmOption* form = NewForm();
+  EXPECT_EQ(form->Left(), 314) << "a key without values loads nothing and moves nothing";
   form->SetBounds(5, 5, 600, 430);
   form->comboRel->SetItemIndex(1);
   AddParserItems({"late"});
   form->FormCreate(nullptr);
   EXPECT_EQ(form->Width(), 600);
-  EXPECT_EQ(form->Left(), (1920 - 600) / 2);
+  EXPECT_EQ(form->Left(), 5);
   EXPECT_EQ(form->comboRel->ItemIndex(), 1);
   const auto* var1 = dynamic_cast<TComboBox*>(form->FindComponent("var1"));
   EXPECT_EQ(var1->Items().Count(), 0);
@@ -383,6 +470,33 @@ TEST_F(FormOption, ClosingLeavesAMapWithoutTheWidthLineAsItIs) {
   form->ModalResult = mrCancel;
   form->Close();
   EXPECT_EQ(form->Properties->Strings().Text(), "var1.Text,Var1\r\nTop,Top\r\n");
+}
+
+TEST_F(FormOption, ClosingStoresEveryKeyAfterOkAndOnlyTheWindowOtherwise) {
+  struct Case {
+    const char* how;
+    int32_t result;
+    bool slots_stored;
+  };
+  const Case cases[] = {{"Cancel", mrCancel, false}, {"OK", mrOk, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.how);
+    RemoveTestKeys();
+    TfrmOption* form = NewForm();
+    form->SetBounds(11, 22, 500, 430);
+    SetStrProp(*form->FindComponent("var1"), "Text", "level");
+    form->ModalResult = c.result;
+    form->Close();
+    platform::RegistryKey key;
+    ASSERT_TRUE(OpenKey(&key));
+    uint32_t left = 0;
+    EXPECT_TRUE(key.ReadDword("Left", &left));
+    EXPECT_EQ(left, 11u);
+    EXPECT_TRUE(key.ValueExists("Width"));
+    EXPECT_EQ(key.ValueExists("Var1"), c.slots_stored);
+    EXPECT_EQ(key.ValueExists("Relationship"), c.slots_stored);
+    delete form;
+  }
 }
 
 // --- the form as filter settings ---

@@ -1,19 +1,32 @@
 // The deadband filter end to end through the exported entry points, inside this process: the instance of
-// a handle is the module's TaPlugin, its items come from settings held in memory through "LOAD" (or
-// "LOAD-SETTINGS-NOW"), and blocks travel as a host sends them: ProcessData with "TYPE" 32 (filter).
+// a handle is the module's TaPlugin, its items come from the settings store ("LOAD" reads an INI file or
+// the registry, "SAVE-SETTINGS-NOW" and "LOAD-SETTINGS-NOW" write and reread them), and blocks travel as a
+// host sends them: ProcessData with "TYPE" 32 (filter).
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <mutex>
+#include <sstream>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "deadband/deadband_plugin.h"
-#include "deadband/deadband_settings.h"
 #include "kvo/kvo_plugin.h"
 #include "params/params_list.h"
+#include "platform/registry.h"
 #include "plugin/plugin_registry.h"
+#include "runtime/properties.h"
+#include "settings/big_ini.h"
+#include "support/deadband_ini.h"
 
 namespace kvo {
 namespace {
@@ -30,19 +43,16 @@ constexpr int32_t kCountLimit = 3;
 constexpr int32_t kAnd = 0;
 constexpr int32_t kOr = 1;
 
-struct Slot {
-  const char* name;
-  int32_t type;
-  double band;
+using testing::DeadbandIniText;
+using testing::DeadbandSlot;
+
+struct Settings {
+  int32_t relationship;
+  std::vector<DeadbandSlot> slots;
 };
 
-std::unique_ptr<MemoryDeadbandSettings> Settings(int32_t relationship, const std::vector<Slot>& slots) {
-  auto settings = std::make_unique<MemoryDeadbandSettings>();
-  settings->SetRelationshipIndex(relationship);
-  int n = 1;
-  for (const Slot& slot : slots)
-    settings->SetSlot(n++, slot.name, slot.type, slot.band);
-  return settings;
+std::string SettingsText(const Settings& settings, std::string_view section = "Common") {
+  return DeadbandIniText(settings.relationship, settings.slots, section);
 }
 
 using Entry = std::pair<std::string, Variant>;
@@ -95,11 +105,59 @@ Entry Row() {
   return ::testing::AssertionSuccess();
 }
 
+constexpr const char* kKeyRoot = "Software\\kvo-test-e2e";
+
 class ModuleEndToEnd : public ::testing::Test {
  public:
   static void SetUpTestSuite() { RegisterDeadbandPlugin(); }
 
  protected:
+  // A scratch folder for the INI files (and on POSIX the registry's root files); on Windows the test's
+  // keys live below kKeyRoot in both registry roots and are removed at the end.
+  void SetUp() override {
+    static std::atomic<int> counter{0};
+    std::ostringstream name;
+    name << "kvo-e2e-" << counter.fetch_add(1) << "-"
+         << std::chrono::steady_clock::now().time_since_epoch().count();
+    scratch_ = std::filesystem::temp_directory_path() / name.str();
+    std::filesystem::create_directories(scratch_);
+#if !defined(_WIN32)
+    ASSERT_EQ(::setenv("KVO_REGISTRY_DIR", (scratch_ / "registry").string().c_str(), 1), 0);
+#endif
+    RemoveTestKeys();
+  }
+  void TearDown() override {
+    RemoveTestKeys();
+#if !defined(_WIN32)
+    ::unsetenv("KVO_REGISTRY_DIR");
+#endif
+    std::error_code ignored;
+    std::filesystem::remove_all(scratch_, ignored);
+  }
+  static void RemoveTestKeys() {
+    for (auto root : {platform::RegistryRoot::kLocalMachine, platform::RegistryRoot::kCurrentUser}) {
+      platform::RegistryKey software;
+      if (platform::RegistryKey::Open(root, "Software", false, &software, nullptr)) {
+        software.DeleteKey("kvo-test-e2e");
+      }
+    }
+  }
+
+  std::string File(const std::string& name) const {
+    return (scratch_ / name).string();
+  }
+  std::string WriteIni(const std::string& name, const std::string& text) const {
+    EXPECT_TRUE(testing::WriteTextFile(File(name), text)) << name;
+    return File(name);
+  }
+  static std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  static std::string KeyPath(int32_t handle) {
+    return std::string(kKeyRoot) + "\\h" + std::to_string(handle);
+  }
+
   // The instance of `handle`, which must be the module's own class.
   static TaPlugin* Instance(int32_t handle) {
     TkvoPlugin* instance = nullptr;
@@ -110,21 +168,27 @@ class ModuleEndToEnd : public ::testing::Test {
     return instance->InheritsFrom(TaPlugin::StaticClass) ? static_cast<TaPlugin*>(instance) : nullptr;
   }
 
-  static int32_t Command(int32_t handle, const char* command) {
+  // A command with text parameters besides "COMMAND".
+  static int32_t Command(int32_t handle, const char* command,
+                         const std::vector<std::pair<std::string, std::string>>& texts = {}) {
     TParamsList parameters;
     parameters.Add("COMMAND", Variant::FromText(command));
+    for (const auto& [name, text] : texts)
+      parameters.Add(name, Variant::FromText(text));
     return ::ExecutePluginCommand(handle, Out(&parameters));
   }
 
-  // Gives the handle's instance its settings and loads it; the items are built by "LOAD".
-  static TaPlugin* Load(int32_t handle, std::unique_ptr<MemoryDeadbandSettings> settings, size_t items) {
+  // Writes `settings` to the handle's own INI file and loads the instance from it.
+  TaPlugin* Load(int32_t handle, const Settings& settings, size_t items) {
     TaPlugin* plugin = Instance(handle);
     if (!plugin) return nullptr;
-    plugin->SetSettingsSource(std::move(settings));
-    EXPECT_EQ(Command(handle, "LOAD"), 0);
+    const std::string ini = WriteIni("h" + std::to_string(handle) + ".ini", SettingsText(settings));
+    EXPECT_EQ(Command(handle, "LOAD", {{"INI-FILE", ini}, {"RegistryPath", KeyPath(handle)}}), 0);
     EXPECT_EQ(plugin->Filter().ItemCount(), items);
     return plugin;
   }
+
+  std::filesystem::path scratch_;
 
   // ProcessData as the host calls it in the filter role; returns the lent result rows, or null.
   static TParamsList* Filter(int32_t handle, TParamsList* block, int32_t* result = nullptr,
@@ -171,7 +235,7 @@ TEST_F(ModuleEndToEnd, InstanceOfAHandleIsTheDeadbandPlugin) {
 
 TEST_F(ModuleEndToEnd, AbsoluteBandOfFivePassesTenFifteenTwentyOne) {
   const int32_t h = 203;
-  TaPlugin* plugin = Load(h, Settings(kAnd, {{"Temperature", kAbsolute, 5}}), 1);
+  TaPlugin* plugin = Load(h, Settings{kAnd, {{"Temperature", kAbsolute, 5}}}, 1);
   ASSERT_NE(plugin, nullptr);
   const std::vector<std::pair<double, bool>> sequence = {
       {10, true}, {12, false}, {15, true}, {16, false}, {21, true}};
@@ -197,7 +261,7 @@ TEST_F(ModuleEndToEnd, AbsoluteBandOfFivePassesTenFifteenTwentyOne) {
 
 TEST_F(ModuleEndToEnd, ClosedBlockGetsNoSecondMarkerAndLaterRowsAreCopied) {
   const int32_t h = 204;
-  ASSERT_NE(Load(h, Settings(kAnd, {{"level", kAbsolute, 1}}), 1), nullptr);
+  ASSERT_NE(Load(h, Settings{kAnd, {{"level", kAbsolute, 1}}}, 1), nullptr);
   // The first row lets the block pass; the second row comes along whole, unevaluated.
   const auto block = Block({{"LEVEL", Variant::FromInt(3)},
                             {"site", Variant::FromText("north")},
@@ -216,7 +280,7 @@ TEST_F(ModuleEndToEnd, ClosedBlockGetsNoSecondMarkerAndLaterRowsAreCopied) {
 
 TEST_F(ModuleEndToEnd, EitherItemLeavingItsBandPassesUnderOr) {
   const int32_t h = 205;
-  ASSERT_NE(Load(h, Settings(kOr, {{"A", kAbsolute, 1}, {"B", kAbsolute, 1}}), 2), nullptr);
+  ASSERT_NE(Load(h, Settings{kOr, {{"A", kAbsolute, 1}, {"B", kAbsolute, 1}}}, 2), nullptr);
   auto ab = [](double a, double b) {
     return Block({{"A", Variant::FromDouble(a)}, {"B", Variant::FromDouble(b)}});
   };
@@ -233,7 +297,7 @@ TEST_F(ModuleEndToEnd, EitherItemLeavingItsBandPassesUnderOr) {
 
 TEST_F(ModuleEndToEnd, EveryItemMustLeaveItsBandUnderAndAcrossBlocks) {
   const int32_t h = 206;
-  ASSERT_NE(Load(h, Settings(kAnd, {{"A", kAbsolute, 1}, {"B", kAbsolute, 1}}), 2), nullptr);
+  ASSERT_NE(Load(h, Settings{kAnd, {{"A", kAbsolute, 1}, {"B", kAbsolute, 1}}}, 2), nullptr);
   EXPECT_TRUE(Passes(h, *Block({{"A", Variant::FromDouble(0)}, {"B", Variant::FromDouble(0)}})));
   EXPECT_FALSE(Passes(h, *Block({{"A", Variant::FromDouble(2)}})));    // A leaves; B has not
   EXPECT_FALSE(Passes(h, *Block({{"C", Variant::FromDouble(100)}})));  // neither occurs
@@ -248,8 +312,8 @@ TEST_F(ModuleEndToEnd, EveryItemMustLeaveItsBandUnderAndAcrossBlocks) {
 TEST_F(ModuleEndToEnd, HandlesFilterWithTheirOwnSettings) {
   const int32_t narrow = 207;
   const int32_t wide = 208;
-  ASSERT_NE(Load(narrow, Settings(kAnd, {{"x", kAbsolute, 1}}), 1), nullptr);
-  ASSERT_NE(Load(wide, Settings(kAnd, {{"x", kAbsolute, 100}}), 1), nullptr);
+  ASSERT_NE(Load(narrow, Settings{kAnd, {{"x", kAbsolute, 1}}}, 1), nullptr);
+  ASSERT_NE(Load(wide, Settings{kAnd, {{"x", kAbsolute, 100}}}, 1), nullptr);
   for (double x : {0.0, 2.0, 4.0}) {
     const auto block = Block({{"x", Variant::FromDouble(x)}});
     EXPECT_TRUE(Passes(narrow, *block)) << x;
@@ -261,13 +325,13 @@ TEST_F(ModuleEndToEnd, HandlesFilterWithTheirOwnSettings) {
 
 TEST_F(ModuleEndToEnd, NewSettingsAreTakenByLoadSettingsNow) {
   const int32_t h = 209;
-  TaPlugin* plugin = Load(h, Settings(kAnd, {{"x", kAbsolute, 10}}), 1);
+  TaPlugin* plugin = Load(h, Settings{kAnd, {{"x", kAbsolute, 10}}}, 1);
   ASSERT_NE(plugin, nullptr);
   EXPECT_TRUE(Passes(h, *Block({{"x", Variant::FromDouble(0)}})));
   EXPECT_FALSE(Passes(h, *Block({{"x", Variant::FromDouble(3)}})));
   // Count limit 2 on y instead: the second occurrence of y passes, x no longer matters.
-  plugin->SetSettingsSource(Settings(kAnd, {{"y", kCountLimit, 2}}));
-  EXPECT_EQ(Command(h, "LOAD-SETTINGS-NOW"), 0);
+  const std::string ini = WriteIni("h209.ini", SettingsText(Settings{kAnd, {{"y", kCountLimit, 2}}}));
+  EXPECT_EQ(Command(h, "LOAD-SETTINGS-NOW", {{"INI-FILE", ini}}), 0);
   ASSERT_EQ(plugin->Filter().ItemCount(), 1u);
   EXPECT_FALSE(Passes(h, *Block({{"x", Variant::FromDouble(50)}, {"y", Variant::FromText("a")}})));
   EXPECT_TRUE(Passes(h, *Block({{"y", Variant::FromText("a")}})));
@@ -277,7 +341,7 @@ TEST_F(ModuleEndToEnd, NewSettingsAreTakenByLoadSettingsNow) {
 
 TEST_F(ModuleEndToEnd, EmptyOrMissingBlockGivesNoRowsAndNoLog) {
   const int32_t h = 210;
-  ASSERT_NE(Load(h, Settings(kOr, {{"x", kCountLimit, 1}}), 1), nullptr);
+  ASSERT_NE(Load(h, Settings{kOr, {{"x", kCountLimit, 1}}}, 1), nullptr);
   ASSERT_TRUE(Passes(h, *Block({{"x", Variant::FromInt(1)}})));
   const auto empty = Block({});
   EXPECT_EQ(Filter(h, empty.get()), nullptr);  // the earlier rows are gone too
@@ -294,20 +358,175 @@ TEST_F(ModuleEndToEnd, NoRowsBeforeLoadAndNoDataAfterUnload) {
   const int32_t h = 211;
   TaPlugin* plugin = Instance(h);
   ASSERT_NE(plugin, nullptr);
-  plugin->SetSettingsSource(Settings(kOr, {{"x", kCountLimit, 1}}));
+  const std::string ini = WriteIni("h211.ini", SettingsText(Settings{kOr, {{"x", kCountLimit, 1}}}));
   const auto block = Block({{"x", Variant::FromInt(1)}});
   int32_t result = 0;
   // Before "LOAD" there is no result list to lend: no rows, whatever the call reports.
   EXPECT_EQ(Filter(h, block.get(), &result), nullptr);
   EXPECT_TRUE(result == 0 || result == -3) << result;
 
-  ASSERT_EQ(Command(h, "LOAD"), 0);
+  ASSERT_EQ(Command(h, "LOAD", {{"INI-FILE", ini}}), 0);
   EXPECT_TRUE(Passes(h, *block));
   ASSERT_EQ(Command(h, "UNLOAD"), 0);
   EXPECT_EQ(plugin->Filter().ItemCount(), 0u);  // unloading frees the items
   EXPECT_EQ(plugin->ResultRows(), nullptr);
   EXPECT_EQ(Filter(h, block.get(), &result), nullptr);
   EXPECT_EQ(result, -1);
+}
+
+// --- the settings store through the commands ---
+
+// The mapped keys of the settings form, as every save writes them.
+std::vector<std::string> MappedKeys() {
+  std::vector<std::string> keys = {"Left", "Top", "Height", "Width"};
+  for (const char* kind : {"Var", "Type", "Val"}) {
+    for (int n = 1; n <= 8; ++n)
+      keys.push_back(kind + std::to_string(n));
+  }
+  keys.push_back("Relationship");
+  return keys;
+}
+
+// Puts a slot into the instance's settings form as the options dialog would.
+void SetSlot(TaPlugin& plugin, int n, const char* name, int32_t type, double band) {
+  std::lock_guard guard(plugin);
+  TfrmOption* form = plugin.SettingsForm();
+  ASSERT_NE(form, nullptr);
+  const std::string d = std::to_string(n);
+  SetStrProp(*form->FindComponent("var" + d), "Text", name);
+  SetOrdProp(*form->FindComponent("type" + d), "ItemIndex", type);
+  SetFloatProp(*form->FindComponent("val" + d), "Value", band);
+}
+
+TEST_F(ModuleEndToEnd, TheRegistryKeyIsReadWhenNoIniFileIsNamed) {
+  const int32_t h = 220;
+  {
+    platform::RegistryKey key;
+    ASSERT_TRUE(
+        platform::RegistryKey::Open(platform::RegistryRoot::kLocalMachine, KeyPath(h), true, &key, nullptr));
+    ASSERT_TRUE(key.WriteString("Var1", "temp"));
+    ASSERT_TRUE(key.WriteDword("Type1", kAbsolute));
+    const double band = 5;
+    ASSERT_TRUE(key.WriteBinary("Val1", &band, sizeof band));
+    ASSERT_TRUE(key.WriteDword("Relationship", kAnd));
+  }
+  TaPlugin* plugin = Instance(h);
+  ASSERT_NE(plugin, nullptr);
+  ASSERT_EQ(Command(h, "LOAD", {{"RegistryPath", KeyPath(h)}}), 0);
+  ASSERT_EQ(plugin->Filter().ItemCount(), 1u);
+  for (const auto& [value, passes] :
+       std::vector<std::pair<double, bool>>{{10, true}, {12, false}, {15, true}}) {
+    EXPECT_EQ(Passes(h, *Block({{"TEMP", Variant::FromDouble(value)}})), passes) << value;
+  }
+  EXPECT_EQ(Command(h, "UNLOAD"), 0);
+  EXPECT_EQ(plugin->SettingsForm(), nullptr);
+}
+
+TEST_F(ModuleEndToEnd, ANamedIniFileThatDoesNotExistYetReadsTheRegistry) {
+  const int32_t h = 221;
+  {
+    platform::RegistryKey key;
+    ASSERT_TRUE(
+        platform::RegistryKey::Open(platform::RegistryRoot::kLocalMachine, KeyPath(h), true, &key, nullptr));
+    ASSERT_TRUE(key.WriteString("Var1", "x"));
+    ASSERT_TRUE(key.WriteDword("Type1", kCountLimit));
+  }
+  ASSERT_NE(Instance(h), nullptr);
+  ASSERT_EQ(Command(h, "LOAD", {{"INI-FILE", File("later.ini")}, {"RegistryPath", KeyPath(h)}}), 0);
+  EXPECT_EQ(Instance(h)->Filter().ItemCount(), 1u);
+  EXPECT_EQ(Command(h, "UNLOAD"), 0);
+}
+
+TEST_F(ModuleEndToEnd, SaveSettingsNowWritesEveryKeyToTheNamedFileAndLeavesTheOwnStore) {
+  struct Case {
+    const char* prefix;
+    const char* section;
+  };
+  const Case cases[] = {{"", "Common"}, {"P", "P.Common"}};
+  int32_t h = 222;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.section);
+    const std::string own = WriteIni("own" + std::to_string(h) + ".ini",
+                                     SettingsText(Settings{kOr, {{"a", kAbsolute, 2.5}}}, c.section));
+    const std::string before = ReadFile(own);
+    ASSERT_NE(Instance(h), nullptr);
+    ASSERT_EQ(Command(h, "LOAD", {{"INI-FILE", own}, {"INISectionPrefix", c.prefix}}), 0);
+    ASSERT_EQ(Instance(h)->Filter().ItemCount(), 1u);
+
+    const std::string other = File("other" + std::to_string(h) + ".ini");
+    ASSERT_EQ(Command(h, "SAVE-SETTINGS-NOW", {{"INI-FILE", other}}), 0);
+    EXPECT_EQ(ReadFile(own), before) << "the instance's own file is untouched";
+    EXPECT_EQ(Instance(h)->INIFile(), own);
+    TBigIniFile saved(other);
+    std::vector<std::string> names;
+    saved.ReadSection(c.section, names);
+    EXPECT_EQ(names, MappedKeys());
+    EXPECT_EQ(saved.ReadString(c.section, "Var1", "?"), "a");
+    EXPECT_EQ(saved.ReadInteger(c.section, "Type1", -9), kAbsolute);
+    EXPECT_EQ(saved.ReadFloat(c.section, "Val1", -9), 2.5);
+    EXPECT_EQ(saved.ReadString(c.section, "Var2", "?"), "");
+    EXPECT_EQ(saved.ReadInteger(c.section, "Type2", -9), -1);
+    EXPECT_EQ(saved.ReadInteger(c.section, "Relationship", -9), kOr);
+    EXPECT_EQ(Command(h, "UNLOAD"), 0);
+    ++h;
+  }
+}
+
+TEST_F(ModuleEndToEnd, LoadSettingsNowTakesTheNamedFileAndStoresItInTheOwnPlace) {
+  const int32_t h = 224;
+  TaPlugin* plugin = Load(h, Settings{kAnd, {{"x", kAbsolute, 10}}}, 1);
+  ASSERT_NE(plugin, nullptr);
+  const std::string own = File("h224.ini");
+  const std::string other =
+      WriteIni("import.ini", SettingsText(Settings{kOr, {{"y", kAbsolute, 1}, {"z", kAbsolute, 1}}}));
+  ASSERT_EQ(Command(h, "LOAD-SETTINGS-NOW", {{"INI-FILE", other}}), 0);
+  EXPECT_EQ(plugin->Filter().ItemCount(), 2u);
+  EXPECT_EQ(plugin->INIFile(), own);
+  TBigIniFile stored(own);
+  EXPECT_EQ(stored.ReadString("Common", "Var1", "?"), "y");
+  EXPECT_EQ(stored.ReadString("Common", "Var2", "?"), "z");
+  EXPECT_EQ(stored.ReadInteger("Common", "Relationship", -9), kOr);
+  // The rebuilt items start afresh: y's first value passes at once.
+  EXPECT_TRUE(Passes(h, *Block({{"y", Variant::FromDouble(0)}})));
+  EXPECT_EQ(Command(h, "UNLOAD"), 0);
+}
+
+TEST_F(ModuleEndToEnd, InstancesSharingARegistryPathSeeEachOthersSavedSettingsAfterAReload) {
+  const int32_t first = 225;
+  const int32_t second = 226;
+  const std::string path = KeyPath(first);
+  TaPlugin* a = Instance(first);
+  TaPlugin* b = Instance(second);
+  ASSERT_TRUE(a && b);
+  ASSERT_EQ(Command(first, "LOAD", {{"RegistryPath", path}}), 0);
+  ASSERT_EQ(Command(second, "LOAD", {{"RegistryPath", path}}), 0);
+  EXPECT_EQ(b->Filter().ItemCount(), 0u);
+
+  SetSlot(*a, 1, "shared", kAbsolute, 3);
+  ASSERT_EQ(Command(first, "SAVE-SETTINGS-NOW"), 0);
+  EXPECT_EQ(b->Filter().ItemCount(), 0u) << "a save does not reach the other instance by itself";
+  ASSERT_EQ(Command(second, "LOAD-SETTINGS-NOW"), 0);
+  ASSERT_EQ(b->Filter().ItemCount(), 1u);
+  EXPECT_TRUE(Passes(second, *Block({{"shared", Variant::FromDouble(0)}})));
+  EXPECT_FALSE(Passes(second, *Block({{"shared", Variant::FromDouble(2.5)}})));
+  EXPECT_TRUE(Passes(second, *Block({{"shared", Variant::FromDouble(3)}})));
+  EXPECT_EQ(Command(first, "UNLOAD"), 0);
+  EXPECT_EQ(Command(second, "UNLOAD"), 0);
+}
+
+TEST_F(ModuleEndToEnd, SavingDoesNotTouchTheItems) {
+  const int32_t h = 227;
+  TaPlugin* plugin = Load(h, Settings{kAnd, {{"x", kAbsolute, 1}}}, 1);
+  ASSERT_NE(plugin, nullptr);
+  EXPECT_TRUE(Passes(h, *Block({{"x", Variant::FromDouble(0)}})));
+  SetSlot(*plugin, 2, "y", kAbsolute, 1);
+  // Without "INI-FILE" a save goes to the registry key, so the host names the file again.
+  ASSERT_EQ(Command(h, "SAVE-SETTINGS-NOW", {{"INI-FILE", File("h227.ini")}}), 0);
+  EXPECT_EQ(plugin->Filter().ItemCount(), 1u);
+  // x keeps its reference: a rebuilt item would pass its next value whatever it is.
+  EXPECT_FALSE(Passes(h, *Block({{"x", Variant::FromDouble(0.5)}})));
+  EXPECT_EQ(TBigIniFile(File("h227.ini")).ReadString("Common", "Var2", "?"), "y");
+  EXPECT_EQ(Command(h, "UNLOAD"), 0);
 }
 
 }  // namespace

@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -16,10 +18,10 @@
 #include <vector>
 
 #include "deadband/deadband_plugin.h"
-#include "deadband/deadband_settings.h"
 #include "kvo/kvo_plugin.h"
 #include "params/params_list.h"
 #include "plugin/plugin_registry.h"
+#include "support/deadband_ini.h"
 
 namespace kvo {
 namespace {
@@ -47,12 +49,27 @@ TaPlugin* Plugin(int32_t handle) {
   return static_cast<TaPlugin*>(instance);
 }
 
-std::unique_ptr<MemoryDeadbandSettings> OneAbsoluteItem() {
-  auto settings = std::make_unique<MemoryDeadbandSettings>();
-  settings->SetRelationshipIndex(0);
-  settings->SetSlot(1, "v", 0, kBand);
-  return settings;
-}
+// One absolute item on "v", as an INI file for "LOAD"; the file is removed with the object.
+class OneAbsoluteItemFile {
+ public:
+  OneAbsoluteItemFile()
+      : path_((std::filesystem::temp_directory_path() /
+               ("kvo-stress-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) +
+                ".ini"))
+                  .string()) {
+    ok_ = testing::WriteTextFile(path_, testing::DeadbandIniText(0, {{"v", 0, kBand}}));
+  }
+  ~OneAbsoluteItemFile() {
+    std::error_code ignored;
+    std::filesystem::remove(path_, ignored);
+  }
+  bool ok() const { return ok_; }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+  bool ok_ = false;
+};
 
 std::string ItemsText(int thread) {
   const std::string n = std::to_string(thread);
@@ -328,12 +345,14 @@ TEST_F(ModuleStress, ThreadsOnOwnAndSharedHandles) {
   std::vector<int32_t> handles = {kSharedHandle};
   for (int t = 0; t < kThreads; ++t)
     handles.push_back(kOwnHandleBase + t);
+  OneAbsoluteItemFile settings;
+  ASSERT_TRUE(settings.ok());
   for (int32_t handle : handles) {
     TaPlugin* plugin = Plugin(handle);
     ASSERT_NE(plugin, nullptr) << handle;
-    plugin->SetSettingsSource(OneAbsoluteItem());
     TParamsList load;
     load.Add("COMMAND", Variant::FromText("LOAD"));
+    load.Add("INI-FILE", Variant::FromText(settings.path()));
     load.Add("ModuleIndex", Variant::FromInt(handle));
     ASSERT_EQ(::ExecutePluginCommand(handle, Out(&load)), 0);
     ASSERT_EQ(plugin->Filter().ItemCount(), 1u);

@@ -20,7 +20,9 @@
 #include "deadband/deadband_plugin.h"
 #include "kvo/kvo_plugin.h"
 #include "params/params_list.h"
+#include "platform/registry.h"
 #include "plugin/plugin_registry.h"
+#include "runtime/properties.h"
 #include "support/deadband_ini.h"
 
 namespace kvo {
@@ -395,6 +397,76 @@ TEST_F(ModuleStress, ThreadsOnOwnAndSharedHandles) {
     EXPECT_EQ(::ExecutePluginCommand(handle, Out(&unload)), 0) << handle;
     EXPECT_EQ(::ProcessData(handle, 0, Out(&type), &data, &rows), -1) << handle;
     EXPECT_EQ(Plugin(handle)->ResultRows(), nullptr) << handle;
+  }
+}
+
+// Instances on several threads that share one registry key save and reload their settings at once: every
+// command succeeds, no save is torn, and in the end each instance reads one of the slots that were saved.
+TEST_F(ModuleStress, SettingsSavedAndReloadedFromManyThreadsStayWhole) {
+  constexpr int kSavers = 4;
+  constexpr int kSaveRounds = 25;
+  constexpr int32_t kFirstHandle = 500;
+  const std::string key = "Software\\kvo-test-stress\\" +
+                          std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
+  auto command = [](int32_t handle, const char* name) {
+    TParamsList parameters;
+    parameters.Add("COMMAND", Variant::FromText(name));
+    return ::ExecutePluginCommand(handle, Out(&parameters));
+  };
+  for (int t = 0; t < kSavers; ++t) {
+    TaPlugin* plugin = Plugin(kFirstHandle + t);
+    ASSERT_NE(plugin, nullptr);
+    TParamsList load;
+    load.Add("COMMAND", Variant::FromText("LOAD"));
+    load.Add("RegistryPath", Variant::FromText(key));
+    ASSERT_EQ(::ExecutePluginCommand(kFirstHandle + t, Out(&load)), 0);
+    std::lock_guard guard(*plugin);
+    TfrmOption* form = plugin->SettingsForm();
+    ASSERT_NE(form, nullptr);
+    SetStrProp(*form->FindComponent("var1"), "Text", "t" + std::to_string(t));
+    SetOrdProp(*form->FindComponent("type1"), "ItemIndex", 0);
+    SetFloatProp(*form->FindComponent("val1"), "Value", t + 1);
+  }
+  std::atomic<int> failures{0};
+  std::atomic<int> ready{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kSavers; ++t) {
+    threads.emplace_back([&, t] {
+      ready.fetch_add(1);
+      while (ready.load() < kSavers)
+        std::this_thread::yield();
+      const int32_t handle = kFirstHandle + t;
+      TRowsParamsList block;
+      block.Add("t0", Variant::FromDouble(t));
+      TParamsList type;
+      type.Add("TYPE", Variant::FromInt(32));
+      for (int round = 0; round < kSaveRounds; ++round) {
+        failures += command(handle, "SAVE-SETTINGS-NOW") != 0;
+        if (round % 5 == 4) failures += command(handle, "LOAD-SETTINGS-NOW") != 0;
+        void* data = &block;
+        ::TParamsList* rows = nullptr;
+        failures += ::ProcessData(handle, 0, Out(&type), &data, &rows) != 0;
+      }
+    });
+  }
+  for (std::thread& thread : threads)
+    thread.join();
+  EXPECT_EQ(failures.load(), 0);
+
+  const std::set<std::string> saved = {"t0", "t1", "t2", "t3"};
+  for (int t = 0; t < kSavers; ++t) {
+    const int32_t handle = kFirstHandle + t;
+    ASSERT_EQ(command(handle, "LOAD-SETTINGS-NOW"), 0);
+    TaPlugin* plugin = Plugin(handle);
+    const std::vector<TDeadBandListItem> items = plugin->Filter().Items();
+    ASSERT_EQ(items.size(), 1u) << handle;
+    EXPECT_EQ(saved.count(items[0].VarName), 1u) << items[0].VarName;
+    EXPECT_EQ(command(handle, "UNLOAD"), 0);
+  }
+  for (auto root : {platform::RegistryRoot::kLocalMachine, platform::RegistryRoot::kCurrentUser}) {
+    platform::RegistryKey software;
+    if (platform::RegistryKey::Open(root, "Software", false, &software, nullptr))
+      software.DeleteKey("kvo-test-stress");
   }
 }
 

@@ -1,6 +1,8 @@
 // The process-wide application object.
 #include "runtime/application.h"
 
+#include <utility>
+
 #include "runtime/publish.h"
 
 namespace kvo {
@@ -38,6 +40,24 @@ std::string TApplication::HelpFile() const {
 void TApplication::SetHelpFile(std::string_view help_file) {
   std::lock_guard<std::mutex> guard(FTextLock);
   FHelpFile.assign(help_file);
+}
+
+TApplication::THelpEvent TApplication::SetHelpHandler(THelpEvent handler) {
+  std::lock_guard<std::mutex> guard(FTextLock);
+  THelpEvent previous = std::move(FHelpHandler);
+  FHelpHandler = std::move(handler);
+  return previous;
+}
+
+bool TApplication::HelpCommand(uint16_t command, int32_t data) {
+  THelpEvent handler;
+  {
+    std::lock_guard<std::mutex> guard(FTextLock);
+    handler = FHelpHandler;
+  }
+  if (!handler) return false;
+  bool call_help = false;
+  return handler(command, data, call_help);
 }
 
 TApplication& Application() {

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "runtime/application.h"
@@ -71,6 +72,31 @@ TEST(ApplicationObject, TitleReadWhileWrittenIsAlwaysAWholeValue) {
   }
   writer.join();
   EXPECT_EQ(torn, 0);
+}
+
+TEST(ApplicationObject, HelpRequestsReachTheInstalledHandlerAndTheOldOneComesBack) {
+  TApplication app;
+  EXPECT_FALSE(app.HelpContext(80)) << "no handler: nothing answers";
+  std::vector<std::pair<uint16_t, int32_t>> first_seen;
+  std::vector<std::pair<uint16_t, int32_t>> second_seen;
+  EXPECT_FALSE(app.SetHelpHandler([&](uint16_t command, int32_t data, bool&) {
+    first_seen.emplace_back(command, data);
+    return true;
+  }));
+  TApplication::THelpEvent previous =
+      app.SetHelpHandler([&](uint16_t command, int32_t data, bool& call_help) {
+        second_seen.emplace_back(command, data);
+        call_help = true;
+        return command != 11;
+      });
+  EXPECT_TRUE(app.HelpContext(80));
+  EXPECT_FALSE(app.HelpCommand(11, 0));
+  app.SetHelpHandler(std::move(previous));
+  EXPECT_TRUE(app.HelpCommand(8, 5));
+  const std::vector<std::pair<uint16_t, int32_t>> expected_second = {{1, 80}, {11, 0}};
+  const std::vector<std::pair<uint16_t, int32_t>> expected_first = {{8, 5}};
+  EXPECT_EQ(second_seen, expected_second);
+  EXPECT_EQ(first_seen, expected_first);
 }
 
 TEST(ApplicationObject, OwnsAndDestroysTopLevelComponents) {

@@ -1,11 +1,13 @@
 # Thin wrapper over CMake presets; the build itself lives in CMake.
-.PHONY: run test test-linux test-tsan test-windows bench format deps clean
+.PHONY: run test test-linux test-tsan test-windows bench screenshots format deps clean
 
 run:
 	@scripts/deps.sh native
 	cmake --preset release
 	cmake --build --preset release
-	./build/release/examples/kvo-params-demo examples/sample-block.csv
+	./build/release/bin/kvo-host --ini examples/sensors.ini --stats --plot build/release/sensors-plot.svg \
+		build/release/examples/sensors.csv > build/release/sensors-passed.csv
+	@echo "Passed rows: build/release/sensors-passed.csv   Plot: build/release/sensors-plot.svg"
 
 test:
 	@scripts/deps.sh all
@@ -33,6 +35,15 @@ bench:
 	cmake --preset release -DKVO_BUILD_BENCH=ON
 	cmake --build --preset release
 	for b in build/release/bench/kvo-bench-*; do $$b; done
+
+# Pictures of the options dialog (Qt offscreen, Win32 under Wine with Xvfb) into the build folders.
+screenshots:
+	@scripts/deps.sh all
+	cmake --preset asan
+	cmake --build --preset asan --target kvo-dialog-screenshot
+	cmake --preset win32
+	cmake --build --preset win32 --target kvo-dialog-screenshot
+	scripts/screenshots.sh build/asan build/win32
 
 format:
 	git ls-files '*.h' '*.cpp' '*.c' | xargs clang-format -i

@@ -4,8 +4,8 @@
 set -euo pipefail
 want=${1:-all}
 
-native=(cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev googletest libbenchmark-dev)
-windows=(g++-mingw-w64-i686 wine wine32:i386)
+native=(cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev googletest libbenchmark-dev libcli11-dev nlohmann-json3-dev fp-compiler fp-units-fcl fp-units-misc libchm-dev qt6-base-dev fonts-dejavu-core)
+windows=(g++-mingw-w64-i686 wine wine32:i386 xvfb xauth)
 
 pkgs=("${native[@]}")
 [ "$want" = all ] && pkgs+=("${windows[@]}")

@@ -96,6 +96,18 @@ KVO_HOST_API int kvo_params_set_double(TParamsList* list, const char* name, doub
 KVO_HOST_API int kvo_params_set_text(TParamsList* list, const char* name, const char* text,
                                      int add_if_missing);
 
+/* Overwrites the value of the element at `index` (0..count-1); its name stays. Lets a host reuse the
+   elements of a block from one call to the next instead of clearing and adding them again. Returns 1 when
+   stored, -1 on failure (NULL list, index out of range, memory short). */
+KVO_HOST_API int kvo_params_set_null_at(TParamsList* list, int32_t index);
+KVO_HOST_API int kvo_params_set_int_at(TParamsList* list, int32_t index, int32_t value);
+KVO_HOST_API int kvo_params_set_int64_at(TParamsList* list, int32_t index, int64_t value);
+KVO_HOST_API int kvo_params_set_double_at(TParamsList* list, int32_t index, double value);
+KVO_HOST_API int kvo_params_set_bool_at(TParamsList* list, int32_t index, int value);
+/* `length` bytes of `text`, which need no terminating zero; a negative length takes the text up to its
+   first zero byte. */
+KVO_HOST_API int kvo_params_set_text_at(TParamsList* list, int32_t index, const char* text, int32_t length);
+
 /* IndexOfName over the whole list: the index of the first match, -1 when not found (or NULL list or
    name), -2 when the list's signature is not the live value. */
 KVO_HOST_API int32_t kvo_params_index_of(const TParamsList* list, const char* name);

@@ -5,6 +5,7 @@
 
 #include "language/wtransl.h"
 #include "plugin/plugin_registry.h"
+#include "view/form_view.h"
 
 namespace kvo {
 
@@ -85,8 +86,22 @@ void TaPlugin::kvoPluginLoadSettingsNow(TkvoPlugin&) {
 }
 
 void TaPlugin::kvoPluginShowOptionsDialog(TkvoPlugin&, TModuleTypes, TParamsList*, bool& success) {
-  // No dialog can be shown yet: the settings stay as they are.
-  success = false;
+  // Without a display nothing is created, so nothing is loaded, moved or saved.
+  if (!view::CanShowDialogs()) return;
+  // The dialog shows what was last stored, not the settings form's controls. It is one of this module's
+  // components, whose list the main lock guards; it is shown without the lock.
+  TfrmOption* form = nullptr;
+  {
+    std::lock_guard guard(*this);
+    form = Create<TfrmOption>(this);
+  }
+  if (view::ShowModal(*form) == mrOk) {
+    success = true;
+    AdoptSettingsForm(form);
+    return;
+  }
+  std::lock_guard guard(*this);
+  delete form;
 }
 
 void TaPlugin::kvoPluginProcessData(TkvoPlugin&, uint32_t, TModuleTypes, TParamsList* data, TParamsList*,

@@ -2,7 +2,8 @@
 // log title, module type "filter", minimum host version 3.6) and handles its events: the data handler
 // filters each block through the instance's DeadbandFilter; load and unload create and free the settings
 // form (a TfrmOption that is never shown, whose controls hold the settings and whose creation loads them
-// from the store) and build and free the items.
+// from the store) and build and free the items; the options dialog shows a new TfrmOption through the
+// view and, confirmed with OK, makes it the settings form.
 //
 // Thread contract: as TkvoPlugin. The items and the relationship live in the filter under its item lock;
 // the settings form is created, replaced, reloaded and destroyed only under the instance's main lock

@@ -43,6 +43,16 @@ int SetValue(TParamsList* list, const char* name, int add_if_missing, auto make_
   }
 }
 
+int SetValueAt(TParamsList* list, int32_t index, auto make_value) {
+  if (!list || index < 0 || index >= Impl(list)->Count()) return -1;
+  try {
+    Impl(list)->Element(index)->SetValue(make_value());
+    return 1;
+  } catch (...) {
+    return -1;
+  }
+}
+
 template <typename Make>
 TParamsList* NewList(Make make) {
   try {
@@ -137,6 +147,28 @@ KVO_HOST_API int kvo_params_set_text(TParamsList* list, const char* name, const 
                                      int add_if_missing) {
   if (!text) return -1;
   return SetValue(list, name, add_if_missing, [=] { return Variant::FromText(text); });
+}
+
+KVO_HOST_API int kvo_params_set_null_at(TParamsList* list, int32_t index) {
+  return SetValueAt(list, index, [] { return Variant::Null(); });
+}
+KVO_HOST_API int kvo_params_set_int_at(TParamsList* list, int32_t index, int32_t value) {
+  return SetValueAt(list, index, [=] { return Variant::FromInt(value); });
+}
+KVO_HOST_API int kvo_params_set_int64_at(TParamsList* list, int32_t index, int64_t value) {
+  return SetValueAt(list, index, [=] { return Variant::FromInt64(value); });
+}
+KVO_HOST_API int kvo_params_set_double_at(TParamsList* list, int32_t index, double value) {
+  return SetValueAt(list, index, [=] { return Variant::FromDouble(value); });
+}
+KVO_HOST_API int kvo_params_set_bool_at(TParamsList* list, int32_t index, int value) {
+  return SetValueAt(list, index, [=] { return Variant::FromBool(value != 0); });
+}
+KVO_HOST_API int kvo_params_set_text_at(TParamsList* list, int32_t index, const char* text, int32_t length) {
+  if (!text) return -1;
+  const std::string_view view =
+      length < 0 ? std::string_view(text) : std::string_view(text, static_cast<size_t>(length));
+  return SetValueAt(list, index, [=] { return Variant::FromText(view); });
 }
 
 KVO_HOST_API int32_t kvo_params_index_of(const TParamsList* list, const char* name) {

@@ -13,11 +13,21 @@ namespace kvo::platform {
 using ModuleHandle = void*;
 
 // Full path of the library file that contains this code (the plug-in module or the SDK library, not the
-// host program). Empty when the system cannot tell.
+// host program). Empty when the system cannot tell. A path given to OverrideOwnModulePath wins.
 std::string OwnModulePath();
+
+// For tests of what a module finds beside its own file: from now on OwnModulePath reports `path` in this
+// copy of the code (empty: the system's answer again). Returns the override it replaces.
+std::string OverrideOwnModulePath(std::string path);
+
+// The system's answer to OwnModulePath, never overridden.
+std::string SystemOwnModulePath();
 
 // Handle of the main program of the process. Never null.
 ModuleHandle ProgramModule();
+
+// Full path of the main program's file (the host), empty when the system cannot tell.
+std::string ProgramPath();
 
 // Handle of a module that is already loaded in the process under `name` (a file name or path), without
 // loading it; null when it is not loaded.

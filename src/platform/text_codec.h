@@ -21,6 +21,10 @@ std::string NarrowFromWide(std::u16string_view text);
 // Appends the converted text to `out`, so callers can reuse a buffer.
 void AppendNarrowFromWide(std::u16string_view text, std::string& out);
 
+// UTF-8 text (a file marked as such) in the platform's 8-bit text: unchanged on POSIX; on Windows
+// converted to the ANSI code page, characters it lacks becoming "?".
+std::string NarrowFromUtf8(std::string_view text);
+
 // Lower-cases `length` bytes in place: CharLowerBuffA on Windows; on POSIX only A-Z, so UTF-8
 // sequences stay intact.
 void LowerNarrow(char* text, size_t length);

@@ -57,8 +57,7 @@ TkvoPlugin::TkvoPlugin(TParamsList* parameters) : TDataModule(nullptr) {
   FTransl->LanguageFile = WithExtension(path, ".lng");
   FTransl->FBaseLanguage = "EN";
   if (!path.empty() && platform::FileExists(FTransl->LanguageFile)) {
-    std::string language = FTransl->GetDefaultLanguage();
-    if (!language.empty()) FLanguage = language;
+    FTransl->GetLanguages(nullptr, FLanguage);
   } else {
     FTransl->LanguageFile.clear();
   }
@@ -283,7 +282,7 @@ void TkvoPlugin::TranslateComponent(TComponent* component) {
     if (FLanguage.empty()) FLanguage = "NONE";
     language = FLanguage;
   }
-  if (FTransl) FTransl->Translate(component, language, "EN");
+  if (FTransl) FTransl->Translate(language, component, "EN");
 }
 
 void TkvoPlugin::ApplyLanguage() {

@@ -32,6 +32,11 @@ class Event<R(Args...)> {
   bool Assigned() const noexcept { return static_cast<bool>(handler_); }
   explicit operator bool() const noexcept { return Assigned(); }
   void Clear() noexcept { handler_ = nullptr; }
+  // The assigned callable when it is a T, else null: lets an installer recognise its own handler.
+  template <typename T>
+  const T* Target() const noexcept {
+    return handler_.template target<T>();
+  }
 
   // Runs the handler when one is assigned. Unassigned: nothing happens and a non-void result is R{}.
   R operator()(Args... args) const {

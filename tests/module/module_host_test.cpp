@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <type_traits>
@@ -84,6 +85,11 @@ class ModuleHost : public ::testing::Test {
  public:
   static void SetUpTestSuite() {
     if (module_) return;
+#if !defined(_WIN32)
+    // The options dialog calls must find no display, or they would wait for a person.
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+      ::unsetenv(name);
+#endif
     module_ = kvo::platform::LoadModule(KVO_DEADBAND_MODULE_PATH, &load_error_);
     if (!module_) return;
     auto look_up = [](auto& slot, const char* name) {

@@ -96,5 +96,15 @@ TEST(Module, ProgramModuleIsStable) {
   EXPECT_EQ(ProgramModule(), ProgramModule());
 }
 
+TEST(Module, OverriddenOwnPathIsReportedUntilTheOverrideIsTakenBack) {
+  const std::string system_path = SystemOwnModulePath();
+  ASSERT_FALSE(system_path.empty());
+  EXPECT_EQ(OverrideOwnModulePath("elsewhere/filter.dll"), "");
+  EXPECT_EQ(OwnModulePath(), "elsewhere/filter.dll");
+  EXPECT_EQ(SystemOwnModulePath(), system_path);
+  EXPECT_EQ(OverrideOwnModulePath(""), "elsewhere/filter.dll");
+  EXPECT_EQ(OwnModulePath(), system_path);
+}
+
 }  // namespace
 }  // namespace kvo::platform

@@ -1,7 +1,10 @@
-// A loadable module for the module tests: it reports the path the platform layer finds for it.
+// A loadable module for the module tests: it reports the path the platform layer finds for it, and
+// shows help from inside a library.
+#include <cstdint>
 #include <cstring>
 #include <string>
 
+#include "platform/help.h"
 #include "platform/module.h"
 
 #if defined(_WIN32)
@@ -20,4 +23,10 @@ extern "C" KVO_PROBE_EXPORT size_t KvoProbeModulePath(char* buffer, size_t size)
     buffer[copied] = '\0';
   }
   return path.size();
+}
+
+// Shows a help topic through this module's own viewer, so a test can unload the module with a help
+// window open; returns the viewer's window (0 on failure).
+extern "C" KVO_PROBE_EXPORT uintptr_t KvoProbeShowHelp(const char* file, uint32_t context) {
+  return kvo::platform::SystemHelpViewer().ShowContext(0, {file, "", ""}, context);
 }

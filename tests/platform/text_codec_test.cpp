@@ -117,5 +117,15 @@ TEST(TextCodec, SameTextLocaleIgnoresLetterCase) {
   }
 }
 
+TEST(TextCodec, Utf8BecomesThePlatformsEightBitText) {
+  // "Größe" in UTF-8.
+  const std::string utf8 =
+      "Gr\xC3\xB6\xC3\x9F"
+      "e";
+  EXPECT_EQ(NarrowFromUtf8(utf8), NarrowFromWide(u"Gr\u00f6\u00dfe"));
+  EXPECT_EQ(NarrowFromUtf8("plain"), "plain");
+  EXPECT_EQ(NarrowFromUtf8(""), "");
+}
+
 }  // namespace
 }  // namespace kvo::platform

@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 #include <link.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -75,7 +76,7 @@ std::string FindOwnModulePath() {
 
 }  // namespace
 
-std::string OwnModulePath() {
+std::string SystemOwnModulePath() {
   // Reading the process's memory map is slow in a large host, and the answer never changes.
   static const std::string path = FindOwnModulePath();
   try {
@@ -89,6 +90,18 @@ ModuleHandle ProgramModule() {
   // The program stays loaded for the life of the process, so one reference is enough.
   static ModuleHandle const program = dlopen(nullptr, RTLD_LAZY);
   return program;
+}
+
+std::string ProgramPath() {
+  try {
+    std::string path(4096, '\0');
+    const ssize_t length = readlink("/proc/self/exe", path.data(), path.size());
+    if (length <= 0 || static_cast<size_t>(length) >= path.size()) return {};
+    path.resize(static_cast<size_t>(length));
+    return path;
+  } catch (...) {
+    return {};
+  }
 }
 
 ModuleHandle FindLoadedModule(const char* name) {

@@ -133,6 +133,10 @@ void AppendNarrowFromWide(std::u16string_view text, std::string& out) {
   DecodeUtf16(text, [&](char32_t cp) { p = PutUtf8(cp, p); });
 }
 
+std::string NarrowFromUtf8(std::string_view text) {
+  return std::string(text);
+}
+
 void LowerNarrow(char* text, size_t length) {
   for (size_t i = 0; i < length; ++i) {
     text[i] = ToLowerAscii(text[i]);

@@ -39,11 +39,11 @@ std::string ErrorText(DWORD code) {
 
 }  // namespace
 
-std::string OwnModulePath() {
+std::string SystemOwnModulePath() {
   HMODULE self = nullptr;
   if (!GetModuleHandleExA(
           GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-          reinterpret_cast<LPCSTR>(&OwnModulePath), &self)) {
+          reinterpret_cast<LPCSTR>(&SystemOwnModulePath), &self)) {
     return {};
   }
   try {
@@ -55,6 +55,14 @@ std::string OwnModulePath() {
 
 ModuleHandle ProgramModule() {
   return GetModuleHandleA(nullptr);
+}
+
+std::string ProgramPath() {
+  try {
+    return ModuleFileName(nullptr);
+  } catch (...) {
+    return {};
+  }
 }
 
 ModuleHandle FindLoadedModule(const char* name) {

@@ -44,6 +44,16 @@ void AppendNarrowFromWide(std::u16string_view text, std::string& out) {
   WideCharToMultiByte(CP_ACP, 0, wide, in, out.data() + start, length, nullptr, nullptr);
 }
 
+std::string NarrowFromUtf8(std::string_view text) {
+  if (text.empty()) return {};
+  const int in = SystemLength(text.size());
+  const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), in, nullptr, 0);
+  if (length <= 0) return {};
+  std::u16string wide(static_cast<size_t>(length), u'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), in, reinterpret_cast<wchar_t*>(wide.data()), length);
+  return NarrowFromWide(wide);
+}
+
 void LowerNarrow(char* text, size_t length) {
   while (length > 0) {
     const DWORD piece = length > MAXDWORD ? MAXDWORD : static_cast<DWORD>(length);

@@ -1,0 +1,46 @@
+// The default action of kvo-host: read rows from files or standard input, hand them to the module block
+// by block in the filter role, and write the rows of every block that passes.
+//
+// Thread contract: runs on the calling thread, which also receives the module's notifications.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kvo::host {
+
+enum class InputFormat { kAuto, kCsv, kJsonl };
+
+struct FilterOptions {
+  std::string module;  // the module file
+  std::string ini_file;
+  std::string section_prefix;
+  std::string registry_path;  // empty: the default path
+  std::string language;
+  InputFormat format = InputFormat::kAuto;
+  int32_t block_rows = 1;
+  std::string block_by;
+  bool log = false;
+  bool quiet = false;
+  bool stats = false;
+  std::string plot;
+  std::vector<std::string> inputs;  // empty or "-": standard input
+};
+
+struct FilterIo {
+  std::FILE* out = stdout;
+  std::function<void(std::string_view)> err;  // receives whole lines and progress text
+  bool err_is_terminal = false;
+};
+
+// The format a file name implies: .jsonl, .ndjson and .json are JSON Lines, everything else CSV.
+InputFormat FormatOfName(const std::string& name);
+
+// Runs the filter; returns the exit status (0 done, 1 failed: bad input, module or I/O problems).
+int RunFilter(const FilterOptions& options, FilterIo& io);
+
+}  // namespace kvo::host

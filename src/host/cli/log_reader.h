@@ -1,0 +1,36 @@
+// The module's log as kvo-host shows it: the module posts a notification (message 1809) on the channel
+// given as "MessagesProcessorHandle" for each new entry; after each call the host looks for notifications
+// and, when there are any, fetches the text with GetLogEx and prints each line.
+//
+// Thread contract: used by the thread that calls the module.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "host/cli/module_driver.h"
+#include "host/cli/platform/notify_channel.h"
+
+namespace kvo::host {
+
+class LogReader {
+ public:
+  // `print` receives each log line, without its line end.
+  explicit LogReader(std::function<void(std::string_view)> print) : print_(std::move(print)) {}
+
+  // Opens the channel; false with `error` set when it cannot be made.
+  bool Open(std::string* error) { return channel_.Open(error); }
+  intptr_t Target() const { return channel_.Target(); }
+  // Prints the lines of the pending log when a notification came; returns the number of lines printed.
+  int Poll(FilterSession& session);
+
+  // The lines of a log text: split at CR LF (or a lone LF or CR), empty lines left out.
+  static void ForEachLine(std::string_view text, const std::function<void(std::string_view)>& line);
+
+ private:
+  sys::NotifyChannel channel_;
+  std::function<void(std::string_view)> print_;
+};
+
+}  // namespace kvo::host

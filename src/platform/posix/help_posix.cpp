@@ -39,10 +39,10 @@ std::string FindProgram(std::string_view name) {
   while (start <= path.size()) {
     size_t end = path.find(':', start);
     if (end == std::string_view::npos) end = path.size();
-    std::string candidate(path.substr(start, end - start));
-    if (candidate.empty()) candidate = ".";
-    candidate += '/';
-    candidate += name;
+    const std::string_view folder = end > start ? path.substr(start, end - start) : std::string_view(".");
+    std::string candidate;
+    candidate.reserve(folder.size() + 1 + name.size());
+    candidate.append(folder).append(1, '/').append(name);
     struct stat info {};
     if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(candidate.c_str(), X_OK) == 0)
       return candidate;

@@ -1,17 +1,9 @@
 // Lookup keys and their decoding.
 #include "language/language_text.h"
 
+#include "text/text_utils.h"
+
 namespace kvo {
-namespace {
-
-int HexValue(char c) noexcept {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
-}  // namespace
 
 TEncodedText EncodeText(std::string_view text, bool strip_ampersands) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -40,8 +32,8 @@ std::string DecodeText(std::string_view text, bool strip_ampersands, bool decode
   for (size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if (c == '%' && decode_escapes && i + 2 < text.size()) {
-      const int high = HexValue(text[i + 1]);
-      const int low = HexValue(text[i + 2]);
+      const int high = text::HexDigitValue(text[i + 1]);
+      const int low = text::HexDigitValue(text[i + 2]);
       if (high >= 0 && low >= 0) {
         result += static_cast<char>(high * 16 + low);
         i += 2;

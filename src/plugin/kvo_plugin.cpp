@@ -282,7 +282,9 @@ void TkvoPlugin::TranslateComponent(TComponent* component) {
     if (FLanguage.empty()) FLanguage = "NONE";
     language = FLanguage;
   }
-  if (FTransl) FTransl->Translate(language, component, "EN");
+  if (!FTransl) return;
+  std::lock_guard guard(FLock);
+  FTransl->Translate(language, component, "EN");
 }
 
 void TkvoPlugin::ApplyLanguage() {

@@ -6,7 +6,9 @@
 // the whole constructor chain (AfterConstruction), so instances are made with CreatePluginOf<T>.
 //
 // Thread contract: the host may call into one instance from several threads at once.
-//   - `FLock` (Lock/Unlock) is for module code; the framework never takes it.
+//   - `FLock` (Lock/Unlock) is for module code, which holds it while it changes its components (the
+//     settings form); the framework takes it only to translate them, so a language change on one
+//     thread never walks a form that another thread is loading, rebuilding or destroying.
 //   - The log has its own lock (PluginLog); the item definitions have theirs (ParserItems).
 //   - Host parameters, data sources and states are guarded by `state_lock_`, held only for reads and
 //     writes of those fields, never while an event runs.
@@ -202,8 +204,11 @@ class TkvoPlugin : public TDataModule {
   int32_t CommandEvent(TParamsList* parameters);
   void LookUpHostProcedures();
   void ReleaseRowLists();
+  // Logs a message property unless it is empty. The translation walk rewrites those texts under FLock,
+  // so they are read under it too.
+  void LogMessageProperty(uint8_t kind, const std::string& message);
 
-  platform::RecursiveLock FLock;  // for module code only
+  platform::RecursiveLock FLock;  // module code; the framework only while translating
   int32_t FLoadCount = 0;         // atomic increment/decrement only
   int32_t FHandle = 0;            // set once by the registry before the instance is shared
 

@@ -1,4 +1,6 @@
 // The data cores: ProcessData, GetData and GetEvents inside the instance.
+#include <mutex>
+
 #include "params/errors.h"
 #include "plugin/host_params.h"
 #include "plugin/kvo_plugin.h"
@@ -40,7 +42,7 @@ int32_t TkvoPlugin::DoProcessData(uint32_t data_source_id, TParamsList* paramete
     if (block && !call_type.Contains(mttDataQuery) && block->Count() == 0) block = nullptr;
     if (call_type.Contains(mttDataExport)) {
       if (!block) {
-        if (!MsgNoData.empty()) AddLogMessage(1, MsgNoData);
+        LogMessageProperty(1, MsgNoData);
         if (*data == original) *data = nullptr;
         return 0;
       }
@@ -63,18 +65,27 @@ int32_t TkvoPlugin::DoProcessData(uint32_t data_source_id, TParamsList* paramete
       if (result > 0 && *data == nullptr) result = 0;
       if (call_type.Contains(mttDataExport) || call_type.Contains(mttEventsHandling)) {
         if (result < 0) {
-          if (!MsgWriteCompleteError.empty()) AddLogMessage(1, MsgWriteCompleteError);
-        } else if (!MsgWriteComplete.empty()) {
-          AddLogMessage(2, MsgWriteComplete);
+          LogMessageProperty(1, MsgWriteCompleteError);
+        } else {
+          LogMessageProperty(2, MsgWriteComplete);
         }
       }
     } catch (...) {
       result = -3;
-      if (!MsgWriteCompleteError.empty()) AddLogMessage(1, MsgWriteCompleteError);
+      LogMessageProperty(1, MsgWriteCompleteError);
     }
   }
   if (*data == original) *data = nullptr;
   return result;
+}
+
+void TkvoPlugin::LogMessageProperty(uint8_t kind, const std::string& message) {
+  std::string text;
+  {
+    std::lock_guard guard(FLock);
+    text = message;
+  }
+  if (!text.empty()) AddLogMessage(kind, text);
 }
 
 int32_t TkvoPlugin::DoGetData(uint32_t data_source_id, TParamsList* parameters, void** data,
@@ -91,7 +102,7 @@ int32_t TkvoPlugin::DoGetData(uint32_t data_source_id, TParamsList* parameters, 
       if (result > 0 && *data == nullptr) result = 0;
     } catch (...) {
       result = -3;
-      if (!MsgWriteCompleteError.empty()) AddLogMessage(1, MsgWriteCompleteError);
+      LogMessageProperty(1, MsgWriteCompleteError);
     }
   }
   return result;

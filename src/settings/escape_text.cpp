@@ -2,17 +2,9 @@
 
 #include <cstddef>
 
+#include "text/text_utils.h"
+
 namespace kvo {
-namespace {
-
-int HexValue(char c) noexcept {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
-}  // namespace
 
 std::string EscapeText(std::string_view text) {
   const size_t nul = text.find('\0');
@@ -50,8 +42,9 @@ std::string UnescapeText(std::string_view text) {
     } else if (c == '%' && i + 1 < text.size() && text[i + 1] == '%') {
       out += '%';
       ++i;
-    } else if (c == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
-      out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+    } else if (c == '%' && i + 2 < text.size() && text::HexDigitValue(text[i + 1]) >= 0 &&
+               text::HexDigitValue(text[i + 2]) >= 0) {
+      out += static_cast<char>(text::HexDigitValue(text[i + 1]) * 16 + text::HexDigitValue(text[i + 2]));
       i += 2;
     } else {
       out += c;

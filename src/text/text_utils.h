@@ -27,6 +27,14 @@ std::string_view TrimRight(std::string_view text);
 // True when both texts are equal with A-Z and a-z taken as the same letters; other bytes compare exactly.
 bool SameText(std::string_view a, std::string_view b);
 
+// The value of a hexadecimal digit of either case, -1 for any other character.
+constexpr int HexDigitValue(char c) noexcept {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
 // One field of a delimited text.
 struct Field {
   std::string_view text;  // the field, trimmed when asked; a view into the source text

@@ -2,13 +2,7 @@
 // and the filter items built from its controls.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,33 +12,21 @@
 #include "platform/registry.h"
 #include "runtime/application.h"
 #include "runtime/properties.h"
+#include "support/scratch_store.h"
 
 namespace kvo {
 namespace {
 
 constexpr int32_t kNone = -1;  // the component has no such property
 
-constexpr const char* kKeyRoot = "Software\\kvo-test-form";
-
 // A loaded module whose settings live in a registry key of the test's own (on POSIX in a scratch
-// folder; on Windows below kKeyRoot, removed at the end). The module's own settings form is dropped, so
-// the forms a test makes are the only ones.
+// folder; on Windows below Software\kvo-test-form, removed at the end). The module's own settings form is
+// dropped, so the forms a test makes are the only ones.
 class FormOption : public ::testing::Test {
  protected:
   void SetUp() override {
     TForm::SetDesktopSize(1920, 1080);
-    static std::atomic<int> counter{0};
-    std::ostringstream name;
-    name << "kvo-form-" << counter.fetch_add(1) << "-"
-         << std::chrono::steady_clock::now().time_since_epoch().count();
-    scratch_ = std::filesystem::temp_directory_path() / name.str();
-    std::filesystem::create_directories(scratch_);
-#if !defined(_WIN32)
-    ASSERT_EQ(::setenv("KVO_REGISTRY_DIR", (scratch_ / "registry").string().c_str(), 1), 0);
-#endif
-    RemoveTestKeys();
-    key_path_ =
-        std::string(kKeyRoot) + "\\" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    key_path_ = store_.KeyPath(::testing::UnitTest::GetInstance()->current_test_info()->name());
     TParamsList load;
     load.Add("RegistryPath", Variant::FromText(key_path_));
     ASSERT_EQ(plugin->ExecuteCommand("LOAD", &load), 0);
@@ -52,21 +34,9 @@ class FormOption : public ::testing::Test {
   }
   void TearDown() override {
     plugin.reset();
-    RemoveTestKeys();
-#if !defined(_WIN32)
-    ::unsetenv("KVO_REGISTRY_DIR");
-#endif
-    std::error_code ignored;
-    std::filesystem::remove_all(scratch_, ignored);
     TForm::SetDesktopSize(1024, 768);
   }
-  static void RemoveTestKeys() {
-    for (auto root : {platform::RegistryRoot::kLocalMachine, platform::RegistryRoot::kCurrentUser}) {
-      platform::RegistryKey software;
-      if (platform::RegistryKey::Open(root, "Software", false, &software, nullptr))
-        software.DeleteKey("kvo-test-form");
-    }
-  }
+  void RemoveTestKeys() const { store_.RemoveKeys(); }
   // The test's key in the first registry root, the one the module writes to when it can.
   bool OpenKey(platform::RegistryKey* key) const {
     return platform::RegistryKey::Open(platform::RegistryRoot::kLocalMachine, key_path_, false, key, nullptr);
@@ -79,12 +49,10 @@ class FormOption : public ::testing::Test {
       plugin->SetParserItem(static_cast<int32_t>(i), item);
     }
   }
-  TfrmOption* NewForm() {
-    return Create<TfrmOption>(plugin.get());
-  }
+  TfrmOption* NewForm() { return Create<TfrmOption>(plugin.get()); }
 
+  testing::ScratchStore store_{"kvo-form", "kvo-test-form"};  // before the module, which goes first
   std::unique_ptr<TaPlugin> plugin{Create<TaPlugin>(nullptr)};
-  std::filesystem::path scratch_;
   std::string key_path_;
 };
 

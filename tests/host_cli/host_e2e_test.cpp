@@ -41,8 +41,10 @@ class HostProgram : public ::testing::Test {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
+  // Never a display: a dialog must not wait for a person.
   std::vector<std::string> Environment() const {
-    return {"KVO_REGISTRY_DIR=" + (scratch_ / "registry").string()};
+    return {"KVO_REGISTRY_DIR=" + (scratch_ / "registry").string(),
+            "DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM="};
   }
   // Runs kvo-host to its end with `input` on standard input.
   int Run(const std::vector<std::string>& arguments, const std::string& input = "") {
@@ -184,6 +186,30 @@ TEST_F(HostProgram, ConfigureThenRunFiltersAsConfigured) {
   ASSERT_EQ(Run({"settings", "--ini", ini}), 0);
   EXPECT_NE(output_.find("1     pressure  Percent         2\nrelationship: AND\n"), std::string::npos)
       << output_;
+}
+
+TEST_F(HostProgram, ARunWithAnIniFileLeavesTheRegistryAlone) {
+  const std::string ini = Write("filter.ini", kTemperatureIni);
+  const std::string csv = Write("in.csv", kSample);
+  ASSERT_EQ(Run({"--ini", ini, csv}), 0) << errors_;
+  EXPECT_EQ(Read(ini), kTemperatureIni);
+  // "UNLOAD" names the file of "LOAD" again; naming none would save the settings into the registry.
+  EXPECT_FALSE(std::filesystem::exists(scratch_ / "registry" / "HKEY_LOCAL_MACHINE.reg"));
+  EXPECT_FALSE(std::filesystem::exists(scratch_ / "registry" / "HKEY_CURRENT_USER.reg"));
+}
+
+TEST_F(HostProgram, OptionsWithoutADisplaySaysWhyAndChangesNothing) {
+  const std::string ini = Write("filter.ini", kTemperatureIni);
+  const std::string csv = Write("in.csv", kSample);
+  EXPECT_EQ(Run({"options", "--ini", ini, "--items", csv}), 0) << errors_;
+  EXPECT_NE(errors_.find("cannot be shown"), std::string::npos) << errors_;
+  EXPECT_EQ(Read(ini), kTemperatureIni);
+}
+
+TEST_F(HostProgram, OptionsRefusesAMissingItemsFileAndTwoStores) {
+  EXPECT_EQ(Run({"options", "--items", (scratch_ / "missing.csv").string()}), 1);
+  EXPECT_NE(errors_.find("missing.csv"), std::string::npos) << errors_;
+  EXPECT_EQ(Run({"options", "--ini", "a.ini", "--registry-path", "Software\\x"}), 2);
 }
 
 TEST_F(HostProgram, ConfigureRefusesInvalidValuesAndWritesNothing) {

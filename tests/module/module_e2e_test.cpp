@@ -27,6 +27,7 @@
 #include "runtime/properties.h"
 #include "settings/big_ini.h"
 #include "support/deadband_ini.h"
+#include "support/scratch_store.h"
 
 namespace kvo {
 namespace {
@@ -105,47 +106,12 @@ Entry Row() {
   return ::testing::AssertionSuccess();
 }
 
-constexpr const char* kKeyRoot = "Software\\kvo-test-e2e";
-
 class ModuleEndToEnd : public ::testing::Test {
  public:
   static void SetUpTestSuite() { RegisterDeadbandPlugin(); }
 
  protected:
-  // A scratch folder for the INI files (and on POSIX the registry's root files); on Windows the test's
-  // keys live below kKeyRoot in both registry roots and are removed at the end.
-  void SetUp() override {
-    static std::atomic<int> counter{0};
-    std::ostringstream name;
-    name << "kvo-e2e-" << counter.fetch_add(1) << "-"
-         << std::chrono::steady_clock::now().time_since_epoch().count();
-    scratch_ = std::filesystem::temp_directory_path() / name.str();
-    std::filesystem::create_directories(scratch_);
-#if !defined(_WIN32)
-    ASSERT_EQ(::setenv("KVO_REGISTRY_DIR", (scratch_ / "registry").string().c_str(), 1), 0);
-#endif
-    RemoveTestKeys();
-  }
-  void TearDown() override {
-    RemoveTestKeys();
-#if !defined(_WIN32)
-    ::unsetenv("KVO_REGISTRY_DIR");
-#endif
-    std::error_code ignored;
-    std::filesystem::remove_all(scratch_, ignored);
-  }
-  static void RemoveTestKeys() {
-    for (auto root : {platform::RegistryRoot::kLocalMachine, platform::RegistryRoot::kCurrentUser}) {
-      platform::RegistryKey software;
-      if (platform::RegistryKey::Open(root, "Software", false, &software, nullptr)) {
-        software.DeleteKey("kvo-test-e2e");
-      }
-    }
-  }
-
-  std::string File(const std::string& name) const {
-    return (scratch_ / name).string();
-  }
+  std::string File(const std::string& name) const { return store_.File(name); }
   std::string WriteIni(const std::string& name, const std::string& text) const {
     EXPECT_TRUE(testing::WriteTextFile(File(name), text)) << name;
     return File(name);
@@ -154,9 +120,7 @@ class ModuleEndToEnd : public ::testing::Test {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
-  static std::string KeyPath(int32_t handle) {
-    return std::string(kKeyRoot) + "\\h" + std::to_string(handle);
-  }
+  std::string KeyPath(int32_t handle) const { return store_.KeyPath("h" + std::to_string(handle)); }
 
   // The instance of `handle`, which must be the module's own class.
   static TaPlugin* Instance(int32_t handle) {
@@ -188,7 +152,8 @@ class ModuleEndToEnd : public ::testing::Test {
     return plugin;
   }
 
-  std::filesystem::path scratch_;
+  // The INI files, and on POSIX the registry's root files; on Windows the keys below Software\kvo-test-e2e.
+  testing::ScratchStore store_{"kvo-e2e", "kvo-test-e2e"};
 
   // ProcessData as the host calls it in the filter role; returns the lent result rows, or null.
   static TParamsList* Filter(int32_t handle, TParamsList* block, int32_t* result = nullptr,

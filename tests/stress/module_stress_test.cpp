@@ -10,21 +10,27 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <set>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "deadband/deadband_plugin.h"
 #include "kvo/kvo_plugin.h"
+#include "language/wtransl.h"
 #include "params/params_list.h"
+#include "platform/module.h"
 #include "platform/registry.h"
 #include "plugin/plugin_registry.h"
 #include "runtime/properties.h"
 #include "support/deadband_ini.h"
+#include "support/scratch_store.h"
 
 namespace kvo {
 namespace {
@@ -481,6 +487,67 @@ TEST_F(ModuleStress, SettingsSavedAndReloadedFromManyThreadsStayWhole) {
     if (platform::RegistryKey::Open(root, "Software", false, &software, nullptr))
       software.DeleteKey("kvo-test-stress");
   }
+}
+
+// One instance whose texts change language on one thread while other threads reload its settings form,
+// filter through it and log its messages: the walk over the module's components never meets a form being
+// rebuilt or a message being read.
+TEST_F(ModuleStress, LanguageChangesWhileTheSettingsFormIsReloaded) {
+  constexpr int32_t kHandle = 600;
+  testing::ScratchStore store("kvo-stress-language", "kvo-test-stress-language");
+  std::ifstream shipped(KVO_SHIPPED_LANGUAGE_FILE, std::ios::binary);
+  ASSERT_TRUE(testing::WriteTextFile(
+      store.File("deadband.lng"),
+      std::string(std::istreambuf_iterator<char>(shipped), std::istreambuf_iterator<char>())));
+  const std::string ini = store.File("settings.ini");
+  ASSERT_TRUE(testing::WriteTextFile(ini, testing::DeadbandIniText(0, {{"v", 0, kBand}})));
+  // The instance reads the language file beside what it takes for its own file when it is made.
+  const std::string previous = platform::OverrideOwnModulePath(store.File("deadband.module"));
+  TaPlugin* plugin = Plugin(kHandle);
+  platform::OverrideOwnModulePath(previous);
+  ASSERT_NE(plugin, nullptr);
+  ASSERT_FALSE(plugin->Transl()->LanguageFile.empty());
+  auto command = [](const char* name, const std::vector<std::pair<const char*, std::string>>& texts) {
+    TParamsList parameters;
+    parameters.Add("COMMAND", Variant::FromText(name));
+    for (const auto& [key, text] : texts)
+      parameters.Add(key, Variant::FromText(text));
+    return ::ExecutePluginCommand(kHandle, Out(&parameters));
+  };
+  ASSERT_EQ(command("LOAD", {{"INI-FILE", ini}}), 0);
+
+  std::atomic<int> failures{0};
+  std::thread languages([&] {
+    static constexpr const char* kLanguages[] = {"DE", "FR", "EN"};
+    for (int round = 0; round < 120; ++round)
+      failures += command("EVENTS-SUPPORT", {{"LANGUAGE", kLanguages[round % 3]}}) != 0;
+  });
+  std::thread reloads([&] {
+    for (int round = 0; round < 30; ++round)
+      failures += command("LOAD-SETTINGS-NOW", {{"INI-FILE", ini}}) != 0;
+  });
+  std::thread data([&] {
+    TRowsParamsList block;
+    block.Add("v", Variant::FromDouble(1));
+    TParamsList type;
+    type.Add("TYPE", Variant::FromInt(32));
+    TParamsList export_type;
+    export_type.Add("TYPE", Variant::FromInt(4));
+    for (int round = 0; round < 300; ++round) {
+      void* in = &block;
+      ::TParamsList* rows = nullptr;
+      failures += ::ProcessData(kHandle, 0, Out(&type), &in, &rows) != 0;
+      // No data in the export role: the log gets the message text the language change rewrites.
+      in = nullptr;
+      failures += ::ProcessData(kHandle, 0, Out(&export_type), &in, &rows) != 0;
+    }
+  });
+  languages.join();
+  reloads.join();
+  data.join();
+  EXPECT_EQ(failures.load(), 0);
+  EXPECT_EQ(plugin->Filter().ItemCount(), 1u);
+  EXPECT_EQ(command("UNLOAD", {{"INI-FILE", ini}}), 0);
 }
 
 TEST_F(ModuleStress, FirstCallsFromManyThreadsMakeOneInstancePerHandle) {

@@ -26,6 +26,7 @@
 #include "plugin/plugin_registry.h"
 #include "runtime/application.h"
 #include "support/deadband_ini.h"
+#include "support/scratch_store.h"
 #include "view/dialog_driver.h"
 #include "view/form_view.h"
 
@@ -71,26 +72,10 @@ class OptionsDialogView : public ::testing::Test {
 
  protected:
   void SetUp() override {
-    static std::atomic<int> counter{0};
-    std::ostringstream name;
-    name << "kvo-view-" << counter.fetch_add(1) << "-"
-         << std::chrono::steady_clock::now().time_since_epoch().count();
-    scratch_ = std::filesystem::temp_directory_path() / name.str();
-    std::filesystem::create_directories(scratch_);
-#if !defined(_WIN32)
-    ASSERT_EQ(::setenv("KVO_REGISTRY_DIR", (scratch_ / "registry").string().c_str(), 1), 0);
-#endif
-    ini_ = (scratch_ / "settings.ini").string();
+    ini_ = store_.File("settings.ini");
     if (!view::DisplayAvailable()) GTEST_SKIP() << "no display";
   }
-  void TearDown() override {
-    view::SetShownHook({});
-#if !defined(_WIN32)
-    ::unsetenv("KVO_REGISTRY_DIR");
-#endif
-    std::error_code ignored;
-    std::filesystem::remove_all(scratch_, ignored);
-  }
+  void TearDown() override { view::SetShownHook({}); }
 
   static int32_t NextHandle() {
     static std::atomic<int32_t> next{7100};
@@ -161,7 +146,9 @@ class OptionsDialogView : public ::testing::Test {
     return rows != nullptr;
   }
 
-  std::filesystem::path scratch_;
+  // The INI file, and on POSIX the registry's root files; on Windows the keys below Software\kvo-test-view.
+  testing::ScratchStore store_{"kvo-view", "kvo-test-view"};
+  const std::filesystem::path& scratch_ = store_.Path();
   std::string ini_;
 };
 

@@ -21,6 +21,7 @@ struct Subcommand {
 Subcommand AddConfigureCommand(CLI::App& parent);
 Subcommand AddSettingsCommand(CLI::App& parent);
 Subcommand AddInfoCommand(CLI::App& parent);
+Subcommand AddOptionsCommand(CLI::App& parent);
 
 // The module file beside the program: ../lib/kvo/deadband.so (deadband.dll on Windows) from its folder.
 std::string DefaultModulePath();

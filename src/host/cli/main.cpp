@@ -22,6 +22,7 @@ constexpr AddCommand kSubcommands[] = {
     &kvo::host::AddConfigureCommand,
     &kvo::host::AddSettingsCommand,
     &kvo::host::AddInfoCommand,
+    &kvo::host::AddOptionsCommand,
 };
 
 constexpr const char* kExamples =
@@ -30,6 +31,7 @@ constexpr const char* kExamples =
     "  tail -f sensors.jsonl | kvo-host --format jsonl --ini filter.ini\n"
     "  kvo-host --block-by timestamp --plot filter.svg data.csv > kept.csv\n"
     "  kvo-host configure --ini filter.ini Var1=temperature Type1=abs Val1=0.5\n"
+    "  kvo-host options --ini filter.ini --items data.csv\n"
     "Run 'kvo-host COMMAND --help' for a command's options.";
 
 }  // namespace

@@ -68,6 +68,7 @@ int32_t FilterSession::Load(const LoadOptions& options) {
   OwnedParams parameters;
   parameters.Int("ModuleIndex", options.module_index);
   if (!options.ini_file.empty()) parameters.Text("INI-FILE", options.ini_file);
+  ini_file_ = options.ini_file;
   if (!options.section_prefix.empty()) parameters.Text("INISectionPrefix", options.section_prefix);
   if (!options.registry_path.empty()) parameters.Text("RegistryPath", options.registry_path);
   if (!options.language.empty()) parameters.Text("LANGUAGE", options.language);
@@ -85,7 +86,16 @@ int32_t FilterSession::EnableFilter() {
 
 int32_t FilterSession::Unload() {
   OwnedParams parameters;
+  // The same file as at "LOAD": an "UNLOAD" naming another store (or none) saves the settings there.
+  if (!ini_file_.empty()) parameters.Text("INI-FILE", ini_file_);
   return Command("UNLOAD", parameters);
+}
+
+void FilterSession::ShowOptionsDialog() {
+  OwnedParams parameters;
+  parameters.Int("TYPE", KVO_MT_FILTER);
+  if (!ini_file_.empty()) parameters.Text("INI-FILE", ini_file_);
+  x_.ShowOptionsDialog(handle_, parameters.get());
 }
 
 int32_t FilterSession::Process(TParamsList* block, TParamsList** rows) {

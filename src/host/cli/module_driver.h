@@ -89,6 +89,8 @@ class FilterSession {
   int32_t Load(const LoadOptions& options);
   int32_t EnableFilter();
   int32_t Unload();
+  // The module's options dialog for this instance's store; returns when the dialog is closed.
+  void ShowOptionsDialog();
   // ProcessData in the filter role; `*rows` receives the lent result rows or null.
   int32_t Process(TParamsList* block, TParamsList** rows);
   // The pending log text, fetched by the buffer protocol (asking for the size, then growing the buffer).
@@ -99,6 +101,7 @@ class FilterSession {
   int32_t handle_;
   OwnedParams filter_call_;
   std::vector<char> log_buffer_;
+  std::string ini_file_;  // the "INI-FILE" of "LOAD", named again at "UNLOAD"
 };
 
 // The item list text of "SET ITEMS" for the columns, typed from a first row (missing values: no type).

@@ -1,5 +1,5 @@
 # Thin wrapper over CMake presets; the build itself lives in CMake.
-.PHONY: run test test-linux test-tsan test-windows bench screenshots format deps clean
+.PHONY: run test test-linux test-tsan test-windows bench fuzz screenshots format deps clean
 
 run:
 	@scripts/deps.sh native
@@ -35,6 +35,14 @@ bench:
 	cmake --preset release -DKVO_BUILD_BENCH=ON
 	cmake --build --preset release
 	for b in build/release/bench/kvo-bench-*; do $$b; done
+
+# Every fuzz target for FUZZ_SECONDS each (clang + libFuzzer); findings land in build/fuzz/fuzz/work/<name>/findings.
+FUZZ_SECONDS ?= 60
+fuzz:
+	@scripts/deps.sh fuzz
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+	scripts/fuzz.sh build/fuzz $(FUZZ_SECONDS)
 
 # Pictures of the options dialog (Qt offscreen, Win32 under Wine with Xvfb) into the build folders.
 screenshots:

@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and tests need, when run as root; otherwise names them and stops.
-# Usage: scripts/deps.sh [native|all]   (native: what the Linux build needs; all: also the Windows cross-build)
+# Usage: scripts/deps.sh [native|all|fuzz]   (native: what the Linux build needs; all: also the Windows
+# cross-build; fuzz: native plus clang with libFuzzer, for make fuzz only)
 set -euo pipefail
 want=${1:-all}
 
 native=(cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev googletest libbenchmark-dev libcli11-dev nlohmann-json3-dev fp-compiler fp-units-fcl fp-units-misc libchm-dev qt6-base-dev fonts-dejavu-core)
 windows=(g++-mingw-w64-i686 wine wine32:i386 xvfb xauth)
+fuzz=(clang libclang-rt-14-dev llvm)
 
 pkgs=("${native[@]}")
 [ "$want" = all ] && pkgs+=("${windows[@]}")
+[ "$want" = fuzz ] && pkgs+=("${fuzz[@]}")
 
 missing=()
 for p in "${pkgs[@]}"; do

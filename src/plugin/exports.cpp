@@ -23,6 +23,13 @@ kvo::TParamsList* Impl(::TParamsList* list) {
   return reinterpret_cast<kvo::TParamsList*>(list);
 }
 
+// A list that is not null but not live either: destroyed, foreign or garbage. Refused before anything
+// else of it is read (not even its count) and before it can reach a new instance's construction. Handle 0
+// is refused as a bad call first.
+bool NotLive(int32_t handle, ::TParamsList* list) noexcept {
+  return handle != 0 && list && Impl(list)->Signature() != kParamsListSignature;
+}
+
 TkvoPlugin* Instance(int32_t handle, ::TParamsList* parameters = nullptr) {
   TkvoPlugin* instance = nullptr;
   try {
@@ -37,6 +44,7 @@ TkvoPlugin* Instance(int32_t handle, ::TParamsList* parameters = nullptr) {
 template <typename Core>
 int32_t DataGuard(int32_t handle, ::TParamsList* parameters, TParamsList** rows, Core core) noexcept {
   if (!parameters) return -1;
+  if (NotLive(handle, parameters)) return -3;
   TkvoPlugin* instance = Instance(handle, parameters);
   if (!instance) return -1;
   try {
@@ -132,6 +140,7 @@ KVO_MODULE_EXPORT int32_t KVO_CALL GetCustomCommands(int32_t Handle, char* Buffe
 }
 
 KVO_MODULE_EXPORT void KVO_CALL ShowOptionsDialog(int32_t Handle, TParamsList* Parameters) {
+  if (kvo::NotLive(Handle, Parameters)) return;
   try {
     TkvoPlugin* instance = kvo::Instance(Handle, Parameters);
     if (instance) instance->ShowOptionsDialog(kvo::Impl(Parameters));
@@ -141,6 +150,7 @@ KVO_MODULE_EXPORT void KVO_CALL ShowOptionsDialog(int32_t Handle, TParamsList* P
 
 KVO_MODULE_EXPORT int32_t KVO_CALL ExecutePluginCommand(int32_t Handle, TParamsList* Parameters) {
   if (!Parameters) return -1;
+  if (kvo::NotLive(Handle, Parameters)) return -3;
   TkvoPlugin* instance = kvo::Instance(Handle, Parameters);
   if (!instance) return -1;
   try {

@@ -73,7 +73,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "a,b\n1,2\n",
                 {{"1", "2"}},
                 {2}},
-        CsvCase{"header only", "a,b\n", {}, {}}),
+        CsvCase{"header only", "a,b\n", {}, {}},
+        CsvCase{"lone CR line ends", "a,b\r1,2\r3,4\r", {{"1", "2"}, {"3", "4"}}, {2, 3}}),
     [](const ::testing::TestParamInfo<CsvCase>& param_info) {
       std::string name = param_info.param.name;
       for (char& ch : name) {
@@ -130,6 +131,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "in.csv:2: text after the closing quote of a field"},
         CsvErrorCase{"after multi-line field", "a,b\n\"x\ny\",2\n1\n",
                      "in.csv:4: 1 fields, expected 2 as in the header"},
+        CsvErrorCase{"after lone CR", "a,b\r1\r", "in.csv:2: 1 fields, expected 2 as in the header"},
         CsvErrorCase{"no header", "", "in.csv:1: no header row"},
         CsvErrorCase{"blank name", "a,\n1,2\n", "in.csv:1: column 2 has no name"}),
     [](const ::testing::TestParamInfo<CsvErrorCase>& param_info) {

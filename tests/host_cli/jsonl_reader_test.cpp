@@ -69,6 +69,9 @@ INSTANTIATE_TEST_SUITE_P(
                       JsonErrorCase{"{\"a\":{\"b\":1}}\n", "in.jsonl:1: nested value in \"a\""},
                       JsonErrorCase{"\n\n{\"a\":[1]}\n", "in.jsonl:3: nested value in \"a\""},
                       JsonErrorCase{"{\"\":1}\n", "in.jsonl:1: member with a blank name"},
+                      JsonErrorCase{"{\"a\":1}\n{\"a\":1e999}\n",
+                                    "in.jsonl:2: invalid JSON, number overflow"},
+                      JsonErrorCase{"8e88888888\n", "in.jsonl:1: invalid JSON, number overflow"},
                       JsonErrorCase{"{\"a\":1} x\n", "in.jsonl:1: invalid JSON, column "}));
 
 }  // namespace

@@ -136,8 +136,9 @@ bool CsvReader::NextRow(std::string_view& raw) {
     raw = data.substr(0, scan.length);
     row_line_ = line_;
     line_ += std::count(raw.begin(), raw.end(), '\n');
-    // A CR at the end of what has arrived ends the line; the LF that may follow is skipped uncounted.
-    if (scan.ends_with_cr) ++line_;
+    // A row ending in a lone CR ends a line too, whether or not more bytes had arrived behind it; the LF
+    // that may follow a CR at the end of what has arrived is skipped uncounted.
+    if (raw.ends_with('\r')) ++line_;
     pending_ = scan.length;
     skip_lf_ = scan.ends_with_cr;
     // A blank line is one empty unquoted field and its line end.

@@ -23,7 +23,7 @@ void JsonlReader::ParseLine(std::string_view line, int64_t line_number, Record& 
   Json object;
   try {
     object = Json::parse(line.begin(), line.end());
-  } catch (const Json::parse_error& e) {
+  } catch (const Json::exception& e) {  // a syntax error, or a number too large for a double
     // The library's message after its own "[json.exception...]" tag.
     std::string what = e.what();
     const std::size_t tag_end = what.find("] ");

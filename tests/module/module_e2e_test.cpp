@@ -479,6 +479,39 @@ TEST_F(ModuleEndToEnd, InstancesSharingARegistryPathSeeEachOthersSavedSettingsAf
   EXPECT_EQ(Command(second, "UNLOAD"), 0);
 }
 
+#if !defined(_WIN32)
+// A registry path is a key name, never a file-system path: "..", "/" and NUL stay names inside the
+// root's file, and settings saved under such a key read back from there.
+TEST_F(ModuleEndToEnd, RegistryPathsWithDotsSlashesAndNulStayInsideTheRootFile) {
+  const int32_t h = 228;
+  const std::string path = KeyPath(h) + "\\..\\..\\..\\..\\up/../../x\\" + std::string("n\0ul", 4);
+  TaPlugin* plugin = Instance(h);
+  ASSERT_NE(plugin, nullptr);
+  ASSERT_EQ(Command(h, "LOAD", {{"RegistryPath", path}}), 0);
+  SetSlot(*plugin, 1, "kept", kAbsolute, 2);
+  ASSERT_EQ(Command(h, "SAVE-SETTINGS-NOW"), 0);
+  SetSlot(*plugin, 1, "changed", kAbsolute, 9);
+  ASSERT_EQ(Command(h, "LOAD-SETTINGS-NOW"), 0);
+  ASSERT_EQ(plugin->Filter().ItemCount(), 1u);
+  EXPECT_TRUE(Passes(h, *Block({{"kept", Variant::FromDouble(0)}})));
+  EXPECT_FALSE(Passes(h, *Block({{"kept", Variant::FromDouble(1)}})));
+  EXPECT_EQ(Command(h, "UNLOAD"), 0);
+
+  std::vector<std::string> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(store_.Path())) {
+    if (entry.is_regular_file()) files.push_back(entry.path().lexically_relative(store_.Path()).string());
+  }
+  for (const std::string& file : files) {
+    EXPECT_TRUE(file.rfind("registry/HKEY_", 0) == 0 && (file.ends_with(".reg") || file.ends_with(".lock")) &&
+                file.find('/', 9) == std::string::npos)
+        << file;
+  }
+  std::string root_file;
+  ASSERT_TRUE(platform::RegistryRootFile(platform::RegistryRoot::kLocalMachine, &root_file, nullptr));
+  EXPECT_NE(ReadFile(root_file).find("\\up/../../x\\n"), std::string::npos);
+}
+#endif
+
 TEST_F(ModuleEndToEnd, SavingDoesNotTouchTheItems) {
   const int32_t h = 227;
   TaPlugin* plugin = Load(h, Settings{kAnd, {{"x", kAbsolute, 1}}}, 1);

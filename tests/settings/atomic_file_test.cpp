@@ -101,6 +101,48 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"Rename", Step::kRename, FaultyFileSystem::kMessage}),
     [](const ::testing::TestParamInfo<FailureCase>& case_info) { return std::string(case_info.param.name); });
 
+// Walks the injected failure through every step of a save, with whole and with short writes: each failure
+// leaves the previous file and the store modified, and the next save writes the new content.
+TEST(AtomicFile, FailureAtEveryStepOfASaveLeavesThePreviousFile) {
+  for (const bool short_writes : {false, true}) {
+    int failed_steps = 0;
+    for (int step = 1;; ++step) {
+      SCOPED_TRACE(::testing::Message() << "step " << step << (short_writes ? ", short writes" : ""));
+      ASSERT_LT(step, 200) << "the save never completed";
+      ScratchFolder folder;
+      const std::string path = folder.File("store.ini");
+      WriteRaw(path, kOld);
+      FaultyFileSystem faulty;
+      faulty.short_writes = short_writes;
+      faulty.fail_at = step;
+      InstalledFileSystem installed(&faulty);
+      TBigIniFile ini(path);
+      ini.WriteString("s", "k", "new");
+      bool failed = false;
+      try {
+        ini.UpdateFile();
+      } catch (const EInOutError& error) {
+        failed = true;
+        EXPECT_NE(std::string(error.what()).find("store.ini"), std::string::npos) << error.what();
+      }
+      if (faulty.steps < step) {  // no step was left to fail
+        ASSERT_FALSE(failed);
+        EXPECT_EQ(ReadRaw(path), kNew);
+        break;
+      }
+      ++failed_steps;
+      EXPECT_TRUE(failed) << "a failed save was reported as success";
+      EXPECT_EQ(ReadRaw(path), kOld);
+      EXPECT_TRUE(ini.Modified());
+      EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"store.ini"})) << "a temporary file was left";
+      faulty.fail_at = 0;
+      ini.UpdateFile();
+      EXPECT_EQ(ReadRaw(path), kNew);
+    }
+    EXPECT_GE(failed_steps, short_writes ? 7 : 6);
+  }
+}
+
 TEST(AtomicFile, FailedSaveWhenSwitchingFilesKeepsTheStore) {
   ScratchFolder folder;
   const std::string path = folder.File("store.ini");

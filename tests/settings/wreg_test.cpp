@@ -29,6 +29,7 @@
 #include "settings/big_ini.h"
 #include "settings/escape_text.h"
 #include "settings/wreg.h"
+#include "support/faulty_file_system.h"
 
 namespace kvo::testing {
 
@@ -987,6 +988,47 @@ TEST_F(WregTest, EventErrorsAreShownAndTheNextLineFollows) {
   ASSERT_TRUE(wreg->LoadFromStore(f.form.get()));
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "wreg test: Error while accessing: 0,Mode [bang]\n");
   EXPECT_EQ(f.form->Left, 5);
+}
+#endif
+
+#if !defined(_WIN32)
+// A save whose file replacement fails keeps the stored settings: the registry store passes over the
+// failed values without a message (a failed write drops the value, and dropping fails the same way), the
+// INI store raises the error to the caller. A later save stores everything.
+TEST_F(WregTest, FailedFileReplacementsKeepTheStoredSettings) {
+  FormFixture f;
+  f.form->Left = 3;
+  f.form->Caption = "before";
+  ASSERT_TRUE(MakeWreg({"Left,Left", "Caption,Caption"})->SaveToStore(f.form.get()));
+  std::string root_file;
+  ASSERT_TRUE(platform::RegistryRootFile(platform::RegistryRoot::kCurrentUser, &root_file, nullptr));
+  const std::string registry_before = ReadFile(root_file);
+  const std::string ini = IniPath();
+  ASSERT_TRUE(MakeWreg({"Left,Left", "Caption,Caption"}, ini)->SaveToStore(f.form.get()));
+  const std::string ini_before = ReadFile(ini);
+
+  f.form->Left = 4;
+  f.form->Caption = "after";
+  testing::FaultyFileSystem faulty;
+  {
+    testing::InstalledFileSystem installed(&faulty);
+    faulty.fail = testing::Step::kRename;
+    ::testing::internal::CaptureStderr();
+    EXPECT_TRUE(MakeWreg({"Left,Left", "Caption,Caption"})->SaveToStore(f.form.get()));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_GE(faulty.renames, 2) << "every line tried to save";
+    faulty.fail = testing::Step::kNoSpace;
+    EXPECT_THROW(MakeWreg({"Left,Left", "Caption,Caption"}, ini)->SaveToStore(f.form.get()), EInOutError);
+  }
+  EXPECT_EQ(ReadFile(root_file), registry_before);
+  EXPECT_EQ(ReadFile(ini), ini_before);
+
+  ASSERT_TRUE(MakeWreg({"Left,Left", "Caption,Caption"})->SaveToStore(f.form.get()));
+  f.form->Left = 0;
+  f.form->Caption.clear();
+  ASSERT_TRUE(MakeWreg({"Left,Left", "Caption,Caption"})->LoadFromStore(f.form.get()));
+  EXPECT_EQ(f.form->Left, 4);
+  EXPECT_EQ(f.form->Caption, "after");
 }
 #endif
 

@@ -7,39 +7,15 @@
 #include <utility>
 #include <vector>
 
+#include "support/naive_text.h"
 #include "text/fast_strings.h"
 #include "text/text_utils.h"
 
 namespace {
 
-int32_t NaiveFindFrom(const std::string& pattern, const std::string& source, int32_t start) {
-  if (pattern.empty() || pattern.size() > source.size() || start < 1) return 0;
-  const size_t pos = source.find(pattern, static_cast<size_t>(start - 1));
-  return pos == std::string::npos ? 0 : static_cast<int32_t>(pos + 1);
-}
-
-std::string NaiveReplaceAll(const std::string& source, const std::string& find, const std::string& replace) {
-  if (find.empty()) return source;
-  std::string out;
-  size_t pos = 0;
-  for (size_t hit = source.find(find); hit != std::string::npos; hit = source.find(find, pos)) {
-    out += source.substr(pos, hit - pos) + replace;
-    pos = hit + find.size();
-  }
-  return out + source.substr(pos);
-}
-
-std::vector<std::pair<int32_t, std::string>> NaiveSplit(const std::string& text, const std::string& delim) {
-  std::vector<std::pair<int32_t, std::string>> fields;
-  size_t pos = 0;
-  for (size_t hit = delim.empty() ? std::string::npos : text.find(delim); hit != std::string::npos;
-       hit = text.find(delim, pos)) {
-    fields.emplace_back(static_cast<int32_t>(pos + 1), text.substr(pos, hit - pos));
-    pos = hit + delim.size();
-  }
-  fields.emplace_back(static_cast<int32_t>(pos + 1), text.substr(pos));
-  return fields;
-}
+using kvo::testing::NaiveFindFrom;
+using kvo::testing::NaiveReplaceAll;
+using kvo::testing::NaiveSplit;
 
 void Check(bool ok) {
   if (!ok) std::abort();

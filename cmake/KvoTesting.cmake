@@ -19,17 +19,24 @@ endif()
 # gets one in the build tree.
 set(KVO_TEST_ENVIRONMENT "KVO_REGISTRY_DIR=${CMAKE_BINARY_DIR}/test-registry")
 
-# kvo_add_test(<name> SOURCES ... [LIBS ...]): one GoogleTest program. Natively each test case is
-# its own ctest entry; under Wine the program is one entry, since discovery would boot Wine at build time.
+# kvo_add_test(<name> SOURCES ... [LIBS ...] [LABELS ...]): one GoogleTest program. Natively each test case
+# is its own ctest entry; under Wine the program is one entry, since discovery would boot Wine at build time.
 function(kvo_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main kvo_warnings)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  set(_labels)
+  if(ARG_LABELS)
+    set(_labels LABELS "${ARG_LABELS}")
+  endif()
   if(CMAKE_CROSSCOMPILING)
     add_test(NAME ${name} COMMAND ${name})
+    if(ARG_LABELS)
+      set_tests_properties(${name} PROPERTIES ${_labels})
+    endif()
   else()
     gtest_discover_tests(${name} TEST_PREFIX "${name}." NO_PRETTY_VALUES DISCOVERY_TIMEOUT 60
-                         PROPERTIES ENVIRONMENT "${KVO_TEST_ENVIRONMENT}")
+                         PROPERTIES ENVIRONMENT "${KVO_TEST_ENVIRONMENT}" ${_labels})
   endif()
 endfunction()

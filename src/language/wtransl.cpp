@@ -35,10 +35,25 @@ constexpr Directive kDirectives[] = {
 // `name` with ".k" put before its last extension: app.lng.new gives app.lng.1.new.
 std::string NumberedName(const std::string& name, int number) {
   const size_t slash = name.find_last_of("/\\");
-  const size_t dot = name.find_last_of('.');
-  const std::string suffix = "." + std::to_string(number);
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return name + suffix;
-  return name.substr(0, dot) + suffix + name.substr(dot);
+  size_t dot = name.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) dot = name.size();
+  std::string numbered(name, 0, dot);
+  numbered += '.';
+  numbered += std::to_string(number);
+  numbered.append(name, dot, std::string::npos);
+  return numbered;
+}
+
+// True when `text` without its "&" is `key`; compares in place, since a lookup tests every table entry.
+bool EqualsWithoutAmpersands(std::string_view text, std::string_view key) noexcept {
+  if (text.size() < key.size()) return false;
+  size_t k = 0;
+  for (const char c : text) {
+    if (c == '&') continue;
+    if (k == key.size() || key[k] != c) return false;
+    ++k;
+  }
+  return k == key.size();
 }
 
 }  // namespace
@@ -201,7 +216,7 @@ void TWtransl::LookupTranslation(const std::string& text, std::string& new_text,
   const TEncodedText key = kvo::EncodeText(trimmed, true);
   const int32_t count = FSourceLngList->Count();
   for (int32_t i = 0; i < count; ++i) {
-    if (WithoutAmpersands(FSourceLngList->Get(i)) != key.Key) continue;
+    if (!EqualsWithoutAmpersands(FSourceLngList->Get(i), key.Key)) continue;
     found = true;
     const std::string& target = i < FTargetLngList->Count() ? FTargetLngList->Get(i) : text;
     new_text = key.HasAmpersand ? target : WithoutAmpersands(target);

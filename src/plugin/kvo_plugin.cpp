@@ -156,6 +156,7 @@ void TkvoPlugin::ReadIniFileParam(TParamsList* parameters, bool store, std::stri
   if (!parameters) return;
   ini_file = ParamText(parameters, "INI-FILE");
   if (store) {
+    std::lock_guard settings(settings_file_lock_);
     std::lock_guard guard(state_lock_);
     FINIFile = ini_file;
   }
@@ -242,18 +243,22 @@ void TkvoPlugin::DoUnload(TParamsList* parameters) {
     std::lock_guard guard(state_lock_);
     FStates.fill(false);
   }
-  std::string ini_file;
-  ReadIniFileParam(parameters, false, ini_file);
-  bool changed;
   {
-    std::lock_guard guard(state_lock_);
-    changed = ini_file != FINIFile;
-    if (changed) FINIFile = ini_file;
-  }
-  if (changed) {
-    try {
-      OnSaveSettingsNow(*this);
-    } catch (...) {
+    // Not while a settings command has the file pointed elsewhere: it would point it back afterwards.
+    std::lock_guard settings(settings_file_lock_);
+    std::string ini_file;
+    ReadIniFileParam(parameters, false, ini_file);
+    bool changed;
+    {
+      std::lock_guard guard(state_lock_);
+      changed = ini_file != FINIFile;
+      if (changed) FINIFile = ini_file;
+    }
+    if (changed) {
+      try {
+        OnSaveSettingsNow(*this);
+      } catch (...) {
+      }
     }
   }
   try {

@@ -12,6 +12,9 @@
 //   - The log has its own lock (PluginLog); the item definitions have theirs (ParserItems).
 //   - Host parameters, data sources and states are guarded by `state_lock_`, held only for reads and
 //     writes of those fields, never while an event runs.
+//   - `settings_file_lock_` orders the changes of the INI file: a settings command points it at another
+//     store and back around its events, so it holds the lock throughout, and every other change of the
+//     file waits for it. Taken before FLock and state_lock_.
 //   - FBusy and FUnloaded are atomics; the load counter changes by atomic increment and decrement.
 //   - The result and event row lists live from the first "LOAD" to the last "UNLOAD"; data calls in
 //     flight are counted so the last "UNLOAD" destroys them only after those calls have left.
@@ -211,6 +214,10 @@ class TkvoPlugin : public TDataModule {
   platform::RecursiveLock FLock;  // module code; the framework only while translating
   int32_t FLoadCount = 0;         // atomic increment/decrement only
   int32_t FHandle = 0;            // set once by the registry before the instance is shared
+
+  // Held by a settings command from pointing FINIFile at its store until pointing it back, and by every
+  // other change of FINIFile, so that overlapping commands never restore each other's store.
+  platform::RecursiveLock settings_file_lock_;
 
   mutable platform::Lock state_lock_;
   int32_t FModuleIndex = 0;                            // guarded by state_lock_

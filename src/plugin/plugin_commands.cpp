@@ -146,6 +146,9 @@ int32_t TkvoPlugin::CommandEvent(TParamsList* parameters) {
 }
 
 int32_t TkvoPlugin::CommandSettingsNow(bool load, TParamsList* parameters) {
+  // One settings command at a time: another one starting meanwhile would take this command's store for
+  // the instance's own and restore it last.
+  std::lock_guard settings(settings_file_lock_);
   const std::string saved = INIFile();
   std::string ini_file;
   ReadIniFileParam(parameters, true, ini_file);

@@ -7,7 +7,9 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -425,8 +427,8 @@ TEST_F(ModuleStress, SettingsSavedAndReloadedFromManyThreadsStayWhole) {
   constexpr int kSavers = 4;
   constexpr int kSaveRounds = 25;
   constexpr int32_t kFirstHandle = 500;
-  const std::string key = "Software\\kvo-test-stress\\" +
-                          std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
+  testing::ScratchStore store("kvo-stress-shared-key", "kvo-test-stress-shared-key");
+  const std::string key = store.KeyPath("shared");
   auto command = [](int32_t handle, const char* name) {
     TParamsList parameters;
     parameters.Add("COMMAND", Variant::FromText(name));
@@ -481,11 +483,6 @@ TEST_F(ModuleStress, SettingsSavedAndReloadedFromManyThreadsStayWhole) {
     ASSERT_EQ(items.size(), 1u) << handle;
     EXPECT_EQ(saved.count(items[0].VarName), 1u) << items[0].VarName;
     EXPECT_EQ(command(handle, "UNLOAD"), 0);
-  }
-  for (auto root : {platform::RegistryRoot::kLocalMachine, platform::RegistryRoot::kCurrentUser}) {
-    platform::RegistryKey software;
-    if (platform::RegistryKey::Open(root, "Software", false, &software, nullptr))
-      software.DeleteKey("kvo-test-stress");
   }
 }
 
@@ -590,6 +587,672 @@ TEST_F(ModuleStress, FirstCallsFromManyThreadsMakeOneInstancePerHandle) {
     distinct.insert(seen[0][static_cast<size_t>(k)]);
   }
   EXPECT_EQ(distinct.size(), static_cast<size_t>(kHandles));
+}
+
+// --- A bounded load on every entry point at once ---
+
+// A command list built in place: Command("LOAD").Text("INI-FILE", path).On(handle).
+class Command {
+ public:
+  explicit Command(const char* name) { list_.Add("COMMAND", Variant::FromText(name)); }
+  Command& Text(const char* name, const std::string& text) {
+    list_.Add(name, Variant::FromText(text));
+    return *this;
+  }
+  Command& Int(const char* name, int32_t value) {
+    list_.Add(name, Variant::FromInt(value));
+    return *this;
+  }
+  int32_t On(int32_t handle) { return ::ExecutePluginCommand(handle, Out(&list_)); }
+  std::string Result() const { return list_.ValueByName("RESULT").ToText(); }
+
+ private:
+  TParamsList list_;
+};
+
+struct DataCall {
+  int32_t result;
+  TParamsList* rows;
+  bool data_cleared;  // the host's Data variable is null again
+};
+
+DataCall Data(int32_t handle, int32_t type, TParamsList* block) {
+  TParamsList parameters;
+  parameters.Add("TYPE", Variant::FromInt(type));
+  void* data = block;
+  ::TParamsList* rows = nullptr;
+  const int32_t result = ::ProcessData(handle, 0, Out(&parameters), &data, &rows);
+  return {result, In(rows), data == nullptr};
+}
+
+struct LogFetch {
+  bool protocol_kept;  // copied all of it, or nothing because it did not fit
+  std::string text;
+};
+
+LogFetch FetchLog(int32_t handle) {
+  char buffer[4096];
+  int32_t needed = -1;
+  const int32_t copied = ::GetLogEx(handle, buffer, sizeof buffer, &needed);
+  const bool kept = needed >= 0 && (copied == needed || (copied == 0 && needed > int32_t{sizeof buffer}));
+  return {kept, std::string(buffer, copied > 0 ? static_cast<size_t>(copied) : 0)};
+}
+
+// What a lone host sees of one absolute band on "v": the first block passes, then each block whose value
+// has moved by the band from the last one passed.
+class AbsoluteBand {
+ public:
+  bool Next(double value) {
+    const bool passes = !has_reference_ || std::fabs(value - reference_) >= kBand;
+    if (passes) {
+      reference_ = value;
+      has_reference_ = true;
+    }
+    return passes;
+  }
+
+ private:
+  bool has_reference_ = false;
+  double reference_ = 0;
+};
+
+constexpr const char* kLanguages[] = {"EN", "DE", "FR"};
+
+// The module's two data messages as whole log lines, in each language of its language file.
+struct MessageLines {
+  std::string no_data[3];
+  std::string complete[3];
+
+  // A log as a handle that many threads use may hold: whole lines of these messages, plain or folded
+  // ("<text> {<n> time(s)}||<code>", n >= 2), each fold followed by a line break that leaves an empty line
+  // before the next entry.
+  bool IsPossibleLog(std::string_view log) const {
+    bool after_fold = false;
+    size_t start = 0;
+    while (start < log.size()) {
+      size_t end = log.find("\r\n", start);
+      if (end == std::string_view::npos) end = log.size();
+      const std::string_view line = log.substr(start, end - start);
+      start = end + 2;
+      if (line.empty()) {
+        if (!after_fold) return false;
+        after_fold = false;
+        continue;
+      }
+      after_fold = false;
+      if (IsMessage(line)) continue;
+      constexpr std::string_view kTail = " time(s)}||";
+      const size_t tail = line.rfind(kTail);
+      const size_t open = tail == std::string_view::npos ? tail : line.rfind(" {", tail);
+      if (open == std::string_view::npos) return false;
+      const std::string_view count = line.substr(open + 2, tail - open - 2);
+      if (count.empty() || count.find_first_not_of("0123456789") != std::string_view::npos ||
+          count[0] == '0' || count == "1") {
+        return false;
+      }
+      const std::string plain =
+          std::string(line.substr(0, open)) + "||" + std::string(line.substr(tail + kTail.size()));
+      if (!IsMessage(plain)) return false;
+      // A fold always ends with a line break.
+      if (end == log.size()) return false;
+      after_fold = true;
+    }
+    return true;
+  }
+
+ private:
+  bool IsMessage(std::string_view line) const {
+    for (int l = 0; l < 3; ++l) {
+      if (line == no_data[l] || line == complete[l]) return true;
+    }
+    return false;
+  }
+};
+
+// Fails the test instead of letting ctest hang when the workers do not finish: past the bound it names
+// the stall and aborts the process.
+class Watchdog {
+ public:
+  explicit Watchdog(std::chrono::seconds bound)
+      : thread_([this, bound] {
+          std::unique_lock lock(mutex_);
+          if (!done_changed_.wait_for(lock, bound, [this] { return done_; })) {
+            std::fprintf(stderr, "the workers did not finish within %lld s: a deadlock or a lost wake-up\n",
+                         static_cast<long long>(bound.count()));
+            std::abort();
+          }
+        }) {}
+  ~Watchdog() {
+    {
+      std::lock_guard guard(mutex_);
+      done_ = true;
+    }
+    done_changed_.notify_all();
+    thread_.join();
+  }
+  Watchdog(const Watchdog&) = delete;
+  Watchdog& operator=(const Watchdog&) = delete;
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable done_changed_;
+  bool done_ = false;
+  std::thread thread_;
+};
+
+// Points the instances made meanwhile at a module file beside the language file under test.
+class OwnModulePathOverride {
+ public:
+  explicit OwnModulePathOverride(const std::string& path)
+      : previous_(platform::OverrideOwnModulePath(path)) {}
+  ~OwnModulePathOverride() { platform::OverrideOwnModulePath(previous_); }
+  OwnModulePathOverride(const OwnModulePathOverride&) = delete;
+  OwnModulePathOverride& operator=(const OwnModulePathOverride&) = delete;
+
+ private:
+  std::string previous_;
+};
+
+// Everything the load's threads share; fixed before they start.
+struct LoadSetup {
+  int32_t shared = 0;
+  int32_t own_base = 0;    // data thread t owns own_base + t
+  int32_t fresh_base = 0;  // the lifecycle thread's instances, one new handle per round
+  std::string settings_ini;
+  std::string save_ini;
+  std::string registry_path;
+  TRowsParamsList* shared_rows = nullptr;
+  std::set<std::string> item_texts;  // what "ITEMS" on the shared handle may answer
+  MessageLines lines;
+};
+
+class LoadWorker {
+ public:
+  LoadWorker(std::string name, const LoadSetup& setup) : name_(std::move(name)), setup_(setup) {}
+  virtual ~LoadWorker() = default;
+  virtual void Run() = 0;
+  const Findings& findings() const { return findings_; }
+  const std::string& name() const { return name_; }
+
+ protected:
+  void Check(bool ok, const char* what, int round, int64_t detail = 0) {
+    if (!ok) {
+      findings_.Add(name_ + " round " + std::to_string(round) + ": " + what + " (" + std::to_string(detail) +
+                    ")");
+    }
+  }
+
+  // One nested "LOAD"/"UNLOAD" pair on the shared handle around `work`: the test's own "LOAD" keeps the
+  // count above zero, so the data threads never see the instance unloaded.
+  template <typename Work>
+  void NestedOnShared(int round, Work work) {
+    Check(Command("LOAD").On(setup_.shared) == 0, "nested LOAD", round);
+    TaPlugin* shared = Plugin(setup_.shared);
+    Check(shared != nullptr && shared->LoadCount() >= 2, "load count under a nested LOAD", round,
+          shared ? shared->LoadCount() : -1);
+    work();
+    Check(Command("UNLOAD").On(setup_.shared) == 0, "nested UNLOAD", round);
+  }
+
+  void CheckSharedItems(int round) {
+    Command items("ITEMS");
+    items.Text("RESULT", "");
+    Check(items.On(setup_.shared) == 0, "shared ITEMS", round);
+    Check(setup_.item_texts.count(items.Result()) == 1, "shared ITEMS text is torn", round);
+  }
+
+  void CheckSharedLog(int round) {
+    const LogFetch log = FetchLog(setup_.shared);
+    Check(log.protocol_kept, "shared GetLogEx sizes", round);
+    Check(setup_.lines.IsPossibleLog(log.text), "shared log is torn", round,
+          static_cast<int64_t>(log.text.size()));
+  }
+
+  std::string name_;
+  const LoadSetup& setup_;
+  Findings findings_;
+};
+
+// Filters and fetches logs on its own handle, where every answer must be a lone host's, and on the shared
+// handle, where any answer the module may give is fine.
+class DataWorker : public LoadWorker {
+ public:
+  static constexpr int kRounds = 1600;
+
+  DataWorker(int index, const LoadSetup& setup)
+      : LoadWorker("data " + std::to_string(index), setup), index_(index), own_(setup.own_base + index) {
+    block_.Add("v", Variant::FromDouble(0));
+    block_.Add("thread", Variant::FromInt(index));
+    block_.Add("site", Variant::FromText("site " + std::to_string(index)));
+    block_.NewRow();
+  }
+
+  void Run() override {
+    TaPlugin* own = Plugin(own_);
+    own_rows_ = own ? own->ResultRows() : nullptr;
+    Check(own_rows_ != nullptr, "own handle has result rows", -1);
+    for (int round = 0; round < kRounds; ++round)
+      Step(round);
+  }
+  int passed() const { return passed_; }
+  int dropped() const { return dropped_; }
+
+ private:
+  void SetValue(double value) { block_.Element(0)->SetValue(Variant::FromDouble(value)); }
+
+  // Types that run the filter: 32 filter, 4 export, 1 data query, 36 export and filter.
+  void OwnFilter(int round, int32_t type) {
+    // Steps of 3 on a band of 5: passes and drops alternate.
+    const double value = static_cast<double>((own_calls_++ * 3 + index_) % 11);
+    SetValue(value);
+    const bool expected = model_.Next(value);
+    const DataCall call = Data(own_, type, &block_);
+    Check(call.result == 0 && call.data_cleared, "own filter result", round, call.result);
+    Check((call.rows != nullptr) == expected, expected ? "own block dropped" : "own block passed", round,
+          type);
+    if (call.rows) {
+      Check(call.rows == own_rows_ && call.rows->Count() == block_.Count() &&
+                call.rows->Element(0)->Value().ToDouble() == value &&
+                call.rows->Element(2)->Value().ToText() == block_.Element(2)->Value().ToText() &&
+                call.rows->Element(3)->IsRowMarker(),
+            "own rows differ from the block", round, call.rows->Count());
+    }
+    expected ? ++passed_ : ++dropped_;
+    // Only the export role logs, and in the language the own handle was never told to change.
+    const LogFetch log = FetchLog(own_);
+    const bool export_role = (type & 4) != 0;
+    Check(log.protocol_kept && log.text == (export_role ? setup_.lines.complete[0] : std::string()),
+          "own log", round, type);
+  }
+
+  void OwnWithoutData(int round) {
+    DataCall call = Data(own_, 4, nullptr);
+    Check(call.result == 0 && call.rows == nullptr && call.data_cleared, "own no-data call", round);
+    LogFetch log = FetchLog(own_);
+    Check(log.protocol_kept && log.text == setup_.lines.no_data[0], "own no-data log", round);
+    // No type: nothing runs, the filter is not stepped and the log starts afresh.
+    Data(own_, 4, nullptr);
+    call = Data(own_, 0, &block_);
+    Check(call.result == 0 && call.rows == nullptr && call.data_cleared, "own call without type", round);
+    log = FetchLog(own_);
+    Check(log.protocol_kept && log.text.empty(), "own log after a call without type", round);
+  }
+
+  void OwnItems(int round) {
+    const std::string text = ItemsText(100 + index_) + (round % 2 ? "" : "\r\nw|Extra|String|");
+    Check(Command("SET ITEMS").Text("ITEMS", text).On(own_) == 0, "own SET ITEMS", round);
+    Command items("ITEMS");
+    items.Text("RESULT", "");
+    Check(items.On(own_) == 0 && items.Result() == text, "own ITEMS", round);
+  }
+
+  void Shared(int round, int32_t type, bool with_block) {
+    SetValue(static_cast<double>(round % 40));
+    const DataCall call = Data(setup_.shared, type, with_block ? &block_ : nullptr);
+    Check(call.result == 0 && call.data_cleared, "shared data result", round, call.result);
+    Check(call.rows == nullptr || call.rows == setup_.shared_rows, "shared rows are not the instance's",
+          round);
+  }
+
+  void Step(int round) {
+    // A fixed mix, shifted per thread so that the threads do different things at the same moment.
+    switch ((round + 3 * index_) % 8) {
+      case 0:
+        OwnFilter(round, 32);
+        Shared(round, 32, true);
+        break;
+      case 1:
+        OwnFilter(round, 4);
+        Shared(round, 4, false);
+        CheckSharedLog(round);
+        break;
+      case 2:
+        OwnWithoutData(round);
+        Shared(round, 4, true);
+        break;
+      case 3:
+        Shared(round, 36, true);
+        CheckSharedLog(round);
+        OwnFilter(round, 1);
+        break;
+      case 4:
+        OwnItems(round);
+        CheckSharedItems(round);
+        break;
+      case 5:
+        OwnFilter(round, 36);
+        Shared(round, 0, true);
+        break;
+      case 6:
+        Shared(round, 4, false);
+        Shared(round, 4, false);
+        CheckSharedLog(round);
+        break;
+      default:
+        OwnFilter(round, 32);
+        CheckSharedLog(round);
+        break;
+    }
+  }
+
+  int index_;
+  int32_t own_;
+  TRowsParamsList* own_rows_ = nullptr;
+  TRowsParamsList block_;
+  AbsoluteBand model_;
+  int own_calls_ = 0;
+  int passed_ = 0;
+  int dropped_ = 0;
+};
+
+// Instances that come and go on handles of their own (loaded from the INI file or the registry store
+// that the shared handle rewrites meanwhile), inside nested loads of the shared handle.
+class LifecycleWorker : public LoadWorker {
+ public:
+  static constexpr int kRounds = 16;
+
+  explicit LifecycleWorker(const LoadSetup& setup) : LoadWorker("lifecycle", setup) {}
+
+  void Run() override {
+    for (int round = 0; round < kRounds; ++round) {
+      NestedOnShared(round, [&] {
+        Cycle(round);
+        // Now and then a save to the registry store, while the settings thread saves to files.
+        if (round % 2 == 1) {
+          Check(Command("SAVE-SETTINGS-NOW").On(setup_.shared) == 0, "SAVE-SETTINGS-NOW to the registry",
+                round);
+        }
+      });
+    }
+  }
+
+ private:
+  void Cycle(int round) {
+    const int32_t handle = setup_.fresh_base + round;
+    // Half from the INI file, half from the registry store; "UNLOAD" names the file of "LOAD", as a host
+    // does, so it saves nothing.
+    const bool from_file = round % 2 == 0;
+    auto command = [&](const char* name) {
+      Command call(name);
+      call.Int("ModuleIndex", round);
+      from_file ? call.Text("INI-FILE", setup_.settings_ini)
+                : call.Text("RegistryPath", setup_.registry_path);
+      return call.On(handle);
+    };
+    Check(command("LOAD") == 0, "LOAD", round);
+    TaPlugin* plugin = Plugin(handle);
+    Check(plugin != nullptr && plugin->Handle() == handle, "instance of the new handle", round);
+    if (!plugin) return;
+    // The stores are rewritten by the shared handle at the same time; a load reads one whole save.
+    const std::vector<TDeadBandListItem> items = plugin->Filter().Items();
+    Check(items.size() == 1 && items[0].VarName == "v" && items[0].Band == kBand, "settings read whole",
+          round, static_cast<int64_t>(items.size()));
+    Check(::GetModuleType(handle) == 32 && ::MultiThreadSupport(handle) == 1, "queries", round);
+
+    TRowsParamsList block;
+    block.Add("v", Variant::FromDouble(0));
+    block.NewRow();
+    AbsoluteBand model;
+    for (double value : {0.0, 3.0, 8.0, 4.0, -1.0}) {
+      block.Element(0)->SetValue(Variant::FromDouble(value));
+      const bool expected = model.Next(value);
+      const DataCall call = Data(handle, 32, &block);
+      Check(call.result == 0 && (call.rows != nullptr) == expected, "new instance filters alone", round,
+            static_cast<int64_t>(value));
+    }
+    Check(Data(handle, 4, nullptr).result == 0, "no-data call", round);
+    const LogFetch log = FetchLog(handle);
+    Check(log.protocol_kept && log.text == setup_.lines.no_data[0], "new instance log", round);
+
+    Check(command("UNLOAD") == 0, "UNLOAD", round);
+    Check(Data(handle, 32, &block).result == -1, "data call after the last UNLOAD", round);
+    Check(plugin->ResultRows() == nullptr, "rows released by the last UNLOAD", round);
+    // A later "LOAD" recreates the lists, but the data calls keep refusing the instance.
+    Check(command("LOAD") == 0 && plugin->ResultRows() != nullptr, "LOAD after UNLOAD", round);
+    Check(Data(handle, 32, &block).result == -1, "data call after a reload", round);
+    Check(command("UNLOAD") == 0 && plugin->ResultRows() == nullptr, "second UNLOAD", round);
+  }
+};
+
+// Saves the shared handle's settings to a second INI file and reloads them from the first, inside nested
+// loads.
+class SettingsWorker : public LoadWorker {
+ public:
+  static constexpr int kRounds = 16;
+
+  explicit SettingsWorker(const LoadSetup& setup) : LoadWorker("settings", setup) {}
+
+  void Run() override {
+    for (int round = 0; round < kRounds; ++round) {
+      NestedOnShared(round, [&] {
+        if (round % 2 == 0) {
+          Check(Command("SAVE-SETTINGS-NOW").Text("INI-FILE", setup_.save_ini).On(setup_.shared) == 0,
+                "SAVE-SETTINGS-NOW to a file", round);
+        } else {
+          Check(Command("LOAD-SETTINGS-NOW").Text("INI-FILE", setup_.settings_ini).On(setup_.shared) == 0,
+                "LOAD-SETTINGS-NOW", round);
+        }
+      });
+    }
+  }
+};
+
+// Replaces the shared handle's item definitions and switches its language, reading both back.
+class ItemsWorker : public LoadWorker {
+ public:
+  static constexpr int kRounds = 240;
+
+  explicit ItemsWorker(const LoadSetup& setup) : LoadWorker("items", setup) {}
+
+  void Run() override {
+    for (int round = 0; round < kRounds; ++round) {
+      const char* language = kLanguages[(round / 2) % 3];
+      Check(Command("SET ITEMS")
+                    .Text("ITEMS", ItemsText(round % 8))
+                    .Text("LANGUAGE", language)
+                    .On(setup_.shared) == 0,
+            "shared SET ITEMS", round);
+      CheckSharedItems(round);
+      if (round % 5 == 0) {
+        Command events("EVENTS-SUPPORT");
+        events.Text("LANGUAGE", kLanguages[round % 3]).Int("RESULT", -5);
+        Check(events.On(setup_.shared) == 0 && events.Result().empty(), "EVENTS-SUPPORT", round);
+      }
+      TaPlugin* shared = Plugin(setup_.shared);
+      const std::string now = shared ? shared->Language() : std::string();
+      Check(now == "EN" || now == "DE" || now == "FR", "shared language", round);
+      CheckSharedLog(round);
+    }
+  }
+};
+
+// The instance's no-data and completion lines in each language, from a probe instance on its own.
+bool ProbeMessageLines(int32_t handle, const std::string& ini, MessageLines* lines) {
+  if (Command("LOAD").Text("INI-FILE", ini).On(handle) != 0) return false;
+  TRowsParamsList block;
+  block.Add("v", Variant::FromDouble(0));
+  block.NewRow();
+  for (int l = 0; l < 3; ++l) {
+    if (Command("EVENTS-SUPPORT").Text("LANGUAGE", kLanguages[l]).On(handle) != 0) return false;
+    Data(handle, 4, nullptr);
+    lines->no_data[l] = FetchLog(handle).text;
+    Data(handle, 4, &block);
+    lines->complete[l] = FetchLog(handle).text;
+  }
+  return Command("UNLOAD").On(handle) == 0;
+}
+
+// The items an instance loads from a store, read by a fresh instance on its own.
+std::vector<TDeadBandListItem> ItemsLoadedFrom(int32_t handle, const char* parameter,
+                                               const std::string& value) {
+  if (Command("LOAD").Text(parameter, value).On(handle) != 0) return {};
+  TaPlugin* plugin = Plugin(handle);
+  std::vector<TDeadBandListItem> items = plugin ? plugin->Filter().Items() : std::vector<TDeadBandListItem>();
+  Command("UNLOAD").Text(parameter, value).On(handle);
+  return items;
+}
+
+// Control threads make and drop instances, nest loads on a shared handle, save and reload its settings
+// (INI files and the registry store), replace its items and switch its language, while data threads
+// filter and fetch logs on it and on handles of their own. Every answer must be one the module may give,
+// the own handles must answer as if alone, and afterwards the shared handle, its stores and its language
+// are as they should be.
+TEST_F(ModuleStress, LoadOnEveryEntryPointFromControlAndDataThreads) {
+  constexpr int kDataThreads = 3;
+  // Handles are never freed and an unloaded one stays refused, so each run takes new ones.
+  static int runs = 0;
+  const int32_t base = 10000 + 1000 * runs++;
+
+  testing::ScratchStore store("kvo-stress-load", "kvo-test-stress-load");
+  std::ifstream shipped(KVO_SHIPPED_LANGUAGE_FILE, std::ios::binary);
+  ASSERT_TRUE(testing::WriteTextFile(
+      store.File("deadband.lng"),
+      std::string(std::istreambuf_iterator<char>(shipped), std::istreambuf_iterator<char>())));
+  LoadSetup setup;
+  setup.shared = base;
+  setup.own_base = base + 1;
+  setup.fresh_base = base + 100;
+  setup.settings_ini = store.File("settings.ini");
+  setup.save_ini = store.File("saved.ini");
+  setup.registry_path = store.KeyPath("load");
+  ASSERT_TRUE(testing::WriteTextFile(setup.settings_ini, testing::DeadbandIniText(0, {{"v", 0, kBand}})));
+  setup.item_texts = {""};
+  for (int k = 0; k < 8; ++k)
+    setup.item_texts.insert(ItemsText(k));
+  // Every instance of this test reads the language file beside the module file it is made with.
+  OwnModulePathOverride module_path(store.File("deadband.module"));
+
+  ASSERT_TRUE(ProbeMessageLines(base + 50, setup.settings_ini, &setup.lines));
+  ASSERT_EQ(setup.lines.no_data[0], kNoDataLine);
+  ASSERT_EQ(setup.lines.complete[0], "Deadband. Data have been processed successful||2");
+  for (int l = 1; l < 3; ++l) {
+    // Translated, so a log in a language a thread did not expect would show.
+    ASSERT_NE(setup.lines.no_data[l], setup.lines.no_data[0]) << kLanguages[l];
+    ASSERT_NE(setup.lines.complete[l], setup.lines.complete[0]) << kLanguages[l];
+  }
+
+  ASSERT_EQ(Command("LOAD")
+                .Text("INI-FILE", setup.settings_ini)
+                .Text("RegistryPath", setup.registry_path)
+                .Int("ModuleIndex", 1)
+                .On(setup.shared),
+            0);
+  // The registry store starts with the same settings, for the instances that load from it.
+  ASSERT_EQ(Command("SAVE-SETTINGS-NOW").On(setup.shared), 0);
+  for (int t = 0; t < kDataThreads; ++t)
+    ASSERT_EQ(Command("LOAD").Text("INI-FILE", setup.settings_ini).On(setup.own_base + t), 0);
+  setup.shared_rows = Plugin(setup.shared)->ResultRows();
+  ASSERT_NE(setup.shared_rows, nullptr);
+
+  std::vector<std::unique_ptr<LoadWorker>> workers;
+  std::vector<DataWorker*> data_workers;
+  for (int t = 0; t < kDataThreads; ++t) {
+    auto worker = std::make_unique<DataWorker>(t, setup);
+    data_workers.push_back(worker.get());
+    workers.push_back(std::move(worker));
+  }
+  workers.push_back(std::make_unique<LifecycleWorker>(setup));
+  workers.push_back(std::make_unique<SettingsWorker>(setup));
+  workers.push_back(std::make_unique<ItemsWorker>(setup));
+  {
+    // Far above what the work takes under ThreadSanitizer on a busy machine.
+    Watchdog watchdog(std::chrono::seconds(150));
+    std::atomic<size_t> ready{0};
+    std::vector<std::thread> threads;
+    for (const auto& worker : workers) {
+      threads.emplace_back([&, w = worker.get()] {
+        ready.fetch_add(1);
+        while (ready.load() < workers.size())
+          std::this_thread::yield();
+        w->Run();
+      });
+    }
+    for (std::thread& thread : threads)
+      thread.join();
+  }
+
+  for (const auto& worker : workers) {
+    EXPECT_EQ(worker->findings().count, 0) << worker->name();
+    for (const std::string& finding : worker->findings().first)
+      ADD_FAILURE() << finding;
+  }
+  for (const DataWorker* worker : data_workers) {
+    // Both branches of the own handles' checks ran.
+    EXPECT_GT(worker->passed(), 0);
+    EXPECT_GT(worker->dropped(), 0);
+  }
+
+  // The shared handle is loaded once again, still points at its own settings file, and still translates.
+  TaPlugin* shared = Plugin(setup.shared);
+  EXPECT_EQ(shared->LoadCount(), 1);
+  EXPECT_EQ(shared->INIFile(), setup.settings_ini);
+  EXPECT_EQ(shared->ResultRows(), setup.shared_rows);
+  for (int l : {1, 0, 2}) {
+    ASSERT_EQ(Command("EVENTS-SUPPORT").Text("LANGUAGE", kLanguages[l]).On(setup.shared), 0);
+    EXPECT_EQ(Data(setup.shared, 4, nullptr).result, 0);
+    EXPECT_EQ(FetchLog(setup.shared).text, setup.lines.no_data[l]) << kLanguages[l];
+  }
+  // Every store holds one whole save.
+  const std::pair<const char*, std::string> stores[] = {
+      {"INI-FILE", setup.settings_ini}, {"INI-FILE", setup.save_ini}, {"RegistryPath", setup.registry_path}};
+  int32_t checker = base + 60;
+  for (const auto& [parameter, value] : stores) {
+    const std::vector<TDeadBandListItem> items = ItemsLoadedFrom(checker++, parameter, value);
+    ASSERT_EQ(items.size(), 1u) << value;
+    EXPECT_EQ(items[0].VarName, "v") << value;
+    EXPECT_EQ(items[0].Band, kBand) << value;
+  }
+
+  std::vector<int32_t> handles = {setup.shared};
+  for (int t = 0; t < kDataThreads; ++t)
+    handles.push_back(setup.own_base + t);
+  for (int32_t handle : handles) {
+    EXPECT_EQ(Command("UNLOAD").Text("INI-FILE", setup.settings_ini).On(handle), 0);
+    EXPECT_EQ(Data(handle, 32, nullptr).result, -1) << handle;
+  }
+}
+
+// "SAVE-SETTINGS-NOW" and "LOAD-SETTINGS-NOW" point the instance at the named store only for the command.
+// Sent from several threads at once, to different stores, they must still leave it pointing at its own.
+TEST_F(ModuleStress, SettingsCommandsFromManyThreadsLeaveTheInstancesOwnFile) {
+  constexpr int kSenders = 3;
+  constexpr int kCommandRounds = 16;
+  static int runs = 0;
+  const int32_t handle = 20000 + runs++;
+  testing::ScratchStore store("kvo-stress-settings-file", "kvo-test-stress-settings-file");
+  const std::string own = store.File("own.ini");
+  ASSERT_TRUE(testing::WriteTextFile(own, testing::DeadbandIniText(0, {{"v", 0, kBand}})));
+  ASSERT_EQ(Command("LOAD").Text("INI-FILE", own).Text("RegistryPath", store.KeyPath("own")).On(handle), 0);
+
+  std::atomic<int> failures{0};
+  std::atomic<int> ready{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kSenders; ++t) {
+    threads.emplace_back([&, t] {
+      ready.fetch_add(1);
+      while (ready.load() < kSenders)
+        std::this_thread::yield();
+      // One thread saves to the registry store (no file), the others each to a file of its own or
+      // reload from the own file.
+      const std::string file = t == 0 ? std::string() : store.File("other" + std::to_string(t) + ".ini");
+      for (int round = 0; round < kCommandRounds; ++round) {
+        Command command(t == 2 && round % 2 ? "LOAD-SETTINGS-NOW" : "SAVE-SETTINGS-NOW");
+        if (t == 2 && round % 2) {
+          command.Text("INI-FILE", own);
+        } else if (!file.empty()) {
+          command.Text("INI-FILE", file);
+        }
+        failures += command.On(handle) != 0;
+      }
+    });
+  }
+  for (std::thread& thread : threads)
+    thread.join();
+  EXPECT_EQ(failures.load(), 0);
+  TaPlugin* plugin = Plugin(handle);
+  ASSERT_NE(plugin, nullptr);
+  EXPECT_EQ(plugin->INIFile(), own);
+  EXPECT_EQ(Command("UNLOAD").Text("INI-FILE", own).On(handle), 0);
 }
 
 }  // namespace

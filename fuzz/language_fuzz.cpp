@@ -46,10 +46,9 @@ void CheckTextForms(std::string_view text) {
     for (const char c : encoded.Key)
       Check(static_cast<unsigned char>(c) >= 32);
     if (strip) Check(encoded.Key.find('&') == std::string::npos);
-    if (!HasOwnEscape(text)) {
-      const std::string expected = strip ? kvo::WithoutAmpersands(text) : std::string(text);
-      Check(kvo::DecodeText(encoded.Key, false, true) == expected);
-    }
+    // Stripping "&" can join a "%" and two hexadecimal digits into an escape of the text's own.
+    const std::string expected = strip ? kvo::WithoutAmpersands(text) : std::string(text);
+    if (!HasOwnEscape(expected)) Check(kvo::DecodeText(encoded.Key, false, true) == expected);
   }
   Check(kvo::DecodeText(text, false, false) == text);
   Check(kvo::DecodeText(text, true, false) == kvo::WithoutAmpersands(text));

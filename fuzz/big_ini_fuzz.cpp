@@ -12,18 +12,8 @@
 
 namespace {
 
+using kvo::fuzz::Bytes;
 using kvo::fuzz::Check;
-
-class Bytes {
- public:
-  explicit Bytes(std::string_view data) : data_(data) {}
-  uint8_t Next() { return pos_ < data_.size() ? static_cast<uint8_t>(data_[pos_++]) : 0; }
-  bool empty() const { return pos_ >= data_.size(); }
-
- private:
-  std::string_view data_;
-  size_t pos_ = 0;
-};
 
 // Names and values the INI text form can carry: no line breaks, no "=" in names, no brackets.
 std::string MakeText(Bytes& in, bool name) {

@@ -5,10 +5,12 @@
 #pragma once
 
 #include <unistd.h>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 #include "platform/atomic_file.h"
@@ -19,6 +21,19 @@ namespace kvo::fuzz {
 inline void Check(bool ok) {
   if (!ok) std::abort();
 }
+
+// The fuzzer's input read byte by byte; zeros once it is used up.
+class Bytes {
+ public:
+  explicit Bytes(std::string_view data) : data_(data) {}
+  Bytes(const uint8_t* data, size_t size) : data_(reinterpret_cast<const char*>(data), size) {}
+  uint8_t Next() { return pos_ < data_.size() ? static_cast<uint8_t>(data_[pos_++]) : 0; }
+  bool empty() const { return pos_ >= data_.size(); }
+
+ private:
+  std::string_view data_;
+  size_t pos_ = 0;
+};
 
 // Every step as the system does it, except the flush: a fuzz run does not need durable files.
 class FastFileSystem final : public platform::FileSystem {

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "fuzz_support.h"
 #include "params/params_list.h"
 #include "params/variant.h"
 
@@ -19,21 +20,8 @@ struct Entry {
 };
 using Model = std::vector<Entry>;
 
-class Bytes {
- public:
-  Bytes(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  bool empty() const { return pos_ >= size_; }
-  uint8_t Next() { return pos_ < size_ ? data_[pos_++] : 0; }
-
- private:
-  const uint8_t* data_;
-  size_t size_;
-  size_t pos_ = 0;
-};
-
-void Check(bool ok) {
-  if (!ok) std::abort();
-}
+using kvo::fuzz::Bytes;
+using kvo::fuzz::Check;
 
 // A small alphabet so that names collide, differ only in case, or are blank.
 std::string MakeName(Bytes& in) {

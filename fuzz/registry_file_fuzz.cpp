@@ -14,20 +14,10 @@
 
 namespace {
 
+using kvo::fuzz::Bytes;
 using kvo::fuzz::Check;
 using kvo::platform::RegistryKey;
 using kvo::platform::RegistryRoot;
-
-class Bytes {
- public:
-  explicit Bytes(std::string_view data) : data_(data) {}
-  uint8_t Next() { return pos_ < data_.size() ? static_cast<uint8_t>(data_[pos_++]) : 0; }
-  bool empty() const { return pos_ >= data_.size(); }
-
- private:
-  std::string_view data_;
-  size_t pos_ = 0;
-};
 
 // Pieces that make paths and names interesting: separators, dot folders, quotes, case variants, UTF-8.
 std::string MakeText(Bytes& in) {

@@ -363,6 +363,9 @@ void SetUpOnce() {
   std::filesystem::create_directories(folder / "registry");
   ScratchFolder() = folder;
   ::setenv("KVO_REGISTRY_DIR", (folder / "registry").c_str(), 1);
+  // Any value may arrive as "INI-FILE"; the module writes a relative name where the host runs, so the
+  // harness runs in its scratch folder (scripts/fuzz.sh hands libFuzzer absolute paths).
+  std::filesystem::current_path(folder);
   kvo::RegisterDeadbandPlugin();
   std::atexit([] {
     std::error_code ec;

@@ -5,6 +5,8 @@
 # Usage: scripts/fuzz.sh <build-dir> [seconds-per-target] [target-name...]
 set -uo pipefail
 build=${1:?build folder}
+# Absolute, since a harness may change its working folder.
+build=$(cd "$build" && pwd) || exit 1
 seconds=${2:-60}
 shift $(( $# >= 2 ? 2 : $# ))
 src=$(cd "$(dirname "$0")/.." && pwd)/fuzz

@@ -20,14 +20,13 @@
 #include "plugin/plugin_registry.h"
 #include "settings/big_ini.h"
 #include "support/deadband_ini.h"
+#include "support/module_commands.h"
 #include "support/scratch_store.h"
 
 namespace kvo {
 namespace {
 
-::TParamsList* Out(TParamsList* list) {
-  return reinterpret_cast<::TParamsList*>(list);
-}
+using testing::Out;
 
 class SizeLimits : public ::testing::Test {
  public:

@@ -27,14 +27,13 @@
 #include "runtime/properties.h"
 #include "settings/big_ini.h"
 #include "support/deadband_ini.h"
+#include "support/module_commands.h"
 #include "support/scratch_store.h"
 
 namespace kvo {
 namespace {
 
-::TParamsList* Out(TParamsList* list) {
-  return reinterpret_cast<::TParamsList*>(list);
-}
+using testing::Out;
 TParamsList* In(::TParamsList* list) {
   return reinterpret_cast<TParamsList*>(list);
 }
@@ -135,11 +134,7 @@ class ModuleEndToEnd : public ::testing::Test {
   // A command with text parameters besides "COMMAND".
   static int32_t Command(int32_t handle, const char* command,
                          const std::vector<std::pair<std::string, std::string>>& texts = {}) {
-    TParamsList parameters;
-    parameters.Add("COMMAND", Variant::FromText(command));
-    for (const auto& [name, text] : texts)
-      parameters.Add(name, Variant::FromText(text));
-    return ::ExecutePluginCommand(handle, Out(&parameters));
+    return testing::SendCommand(handle, command, texts);
   }
 
   // Writes `settings` to the handle's own INI file and loads the instance from it.

@@ -17,13 +17,12 @@
 #include "platform/module.h"
 #include "platform/text_codec.h"
 #include "plugin/plugin_registry.h"
+#include "support/module_commands.h"
 
 namespace kvo {
 namespace {
 
-::TParamsList* Out(TParamsList* list) {
-  return reinterpret_cast<::TParamsList*>(list);
-}
+using testing::Out;
 
 #if defined(_WIN32)
 constexpr const char* kModuleFile = "deadband.dll";
@@ -75,11 +74,7 @@ class ModuleLanguage : public testing::ScratchFolderTest {
 
   static int32_t Command(int32_t handle, const char* command,
                          const std::vector<std::pair<std::string, std::string>>& texts = {}) {
-    TParamsList parameters;
-    parameters.Add("COMMAND", Variant::FromText(command));
-    for (const auto& [name, text] : texts)
-      parameters.Add(name, Variant::FromText(text));
-    return ::ExecutePluginCommand(handle, Out(&parameters));
+    return testing::SendCommand(handle, command, texts);
   }
   static void Language(int32_t handle, const std::string& language) {
     // Any command applies the language first, even one nobody takes.

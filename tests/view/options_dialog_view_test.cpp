@@ -26,6 +26,7 @@
 #include "plugin/plugin_registry.h"
 #include "runtime/application.h"
 #include "support/deadband_ini.h"
+#include "support/module_commands.h"
 #include "support/scratch_store.h"
 #include "view/dialog_driver.h"
 #include "view/form_view.h"
@@ -51,9 +52,7 @@ constexpr int32_t kOr = 1;
 constexpr int kHeight = 430;
 constexpr int kMinWidth = 370;
 
-::TParamsList* Out(TParamsList* list) {
-  return reinterpret_cast<::TParamsList*>(list);
-}
+using testing::Out;
 
 // The value of `key` in an INI text ("" when absent).
 std::string IniValue(const std::string& text, const std::string& key) {
@@ -84,11 +83,7 @@ class OptionsDialogView : public ::testing::Test {
 
   static int32_t Command(int32_t handle, const char* command,
                          const std::vector<std::pair<std::string, std::string>>& texts = {}) {
-    TParamsList parameters;
-    parameters.Add("COMMAND", Variant::FromText(command));
-    for (const auto& [name, text] : texts)
-      parameters.Add(name, Variant::FromText(text));
-    return ::ExecutePluginCommand(handle, Out(&parameters));
+    return testing::SendCommand(handle, command, texts);
   }
 
   static TaPlugin* Instance(int32_t handle) {

@@ -2,6 +2,22 @@
 
 namespace kvo::host {
 
+namespace {
+
+// Column names ignore the letter case of A to Z, as the module's variable names do.
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 void Block::Clear() {
   text_.clear();
   values_.clear();
@@ -39,7 +55,7 @@ FieldValue Block::Value(const StoredField& field) const {
 void Blocker::KeyOf(const Record& record, const std::vector<std::string>& columns, std::string* key) {
   if (by_column_ < 0) {
     for (std::size_t i = 0; i < columns.size(); ++i) {
-      if (columns[i] == by_name_) {
+      if (SameName(columns[i], by_name_)) {
         by_column_ = static_cast<int32_t>(i);
         break;
       }

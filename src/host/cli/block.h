@@ -60,8 +60,8 @@ class Block {
 // from the block's.
 class Blocker {
  public:
-  // An empty `by_column`: blocks of `rows` rows; else blocks of equal values of that column. A row without
-  // the column count as having one value of their own.
+  // An empty `by_column`: blocks of `rows` rows; else blocks of equal values of that column, its name
+  // found without regard to letter case. Rows without the column count as having one value of their own.
   Blocker(int32_t rows, std::string by_column) : rows_(rows < 1 ? 1 : rows), by_name_(std::move(by_column)) {}
 
   // True when `record` starts a new block, so the pending block must go first. `columns` names the

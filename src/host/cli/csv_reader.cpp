@@ -93,8 +93,8 @@ CsvScan ScanCsvRow(std::string_view data, bool at_end, std::vector<CsvSlice>& fi
   }
 }
 
-CsvReader::CsvReader(std::string file_name, InputBuffer::ReadFn read)
-    : file_(std::move(file_name)), input_(std::move(read)) {
+CsvReader::CsvReader(std::string file_name, InputBuffer::ReadFn read, bool trim)
+    : file_(std::move(file_name)), input_(std::move(read)), trim_(trim) {
   // A byte order mark is no part of the first name.
   while (input_.Data().size() < 3 && input_.Fill()) {
   }
@@ -148,7 +148,12 @@ bool CsvReader::NextRow(std::string_view& raw) {
 }
 
 std::string_view CsvReader::FieldText(std::string_view raw, const CsvSlice& slice) {
-  const std::string_view text = raw.substr(slice.begin, slice.length);
+  std::string_view text = raw.substr(slice.begin, slice.length);
+  if (trim_ && !slice.quoted) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    text = first == std::string_view::npos ? std::string_view() : text.substr(first);
+    text = text.substr(0, text.find_last_not_of(" \t") + 1);
+  }
   if (!slice.doubled_quotes) return text;
   const std::size_t from = unquoted_.size();
   for (std::size_t i = 0; i < text.size(); ++i) {

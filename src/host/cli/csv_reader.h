@@ -38,8 +38,9 @@ CsvScan ScanCsvRow(std::string_view data, bool at_end, std::vector<CsvSlice>& fi
 
 class CsvReader final : public RecordReader {
  public:
-  // Reads the header row at once (so Columns() is known before the first row). Throws InputError.
-  CsvReader(std::string file_name, InputBuffer::ReadFn read);
+  // Reads the header row at once (so Columns() is known before the first row). Throws InputError. With
+  // `trim`, blanks around header names and unquoted fields are no part of them.
+  CsvReader(std::string file_name, InputBuffer::ReadFn read, bool trim = false);
 
   bool Next(Record& record) override;
   const std::vector<std::string>& Columns() const override { return columns_; }
@@ -61,6 +62,7 @@ class CsvReader final : public RecordReader {
   int64_t row_line_ = 1;     // line of the current row
   std::size_t pending_ = 0;  // bytes of the current row, consumed on the next call
   bool skip_lf_ = false;
+  bool trim_ = false;
 };
 
 }  // namespace kvo::host

@@ -1,7 +1,8 @@
 #include "host/cli/filter_run.h"
 
+#include <cerrno>
 #include <chrono>
-#include <fstream>
+#include <cstring>
 #include <memory>
 #include <stdexcept>
 #include <unordered_map>
@@ -17,6 +18,7 @@
 #include "host/cli/row_writer.h"
 #include "host/cli/run_stats.h"
 #include "host/cli/svg_plot.h"
+#include "platform/files.h"
 
 namespace kvo::host {
 
@@ -27,6 +29,31 @@ class RunError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+// A column named on the command line that the input lacks.
+class UsageError : public RunError {
+ public:
+  using RunError::RunError;
+};
+// A stop signal came while reading.
+struct Stopped {};
+
+// Names compare as the module's do: letter case of A to Z ignored, blanks around a watched name trimmed.
+std::string Key(const std::string& name) {
+  const std::size_t first = name.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return {};
+  std::string key = name.substr(first, name.find_last_not_of(" \t\r\n") - first + 1);
+  for (char& c : key) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return key;
+}
+
+std::string ColumnList(const std::vector<std::string>& columns) {
+  std::string list;
+  for (const std::string& column : columns)
+    list += (list.empty() ? "" : ", ") + column;
+  return list;
+}
 
 double Seconds() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -52,11 +79,29 @@ class Run {
  public:
   Run(const FilterOptions& options, FilterIo& io)
       : options_(options), io_(io), writer_(io.out), blocker_(options.block_rows, options.block_by) {}
+  ~Run() {
+    if (plot_file_ != nullptr) std::fclose(plot_file_);
+  }
+  Run(const Run&) = delete;
+  Run& operator=(const Run&) = delete;
 
   int Execute();
 
  private:
   void ReadInput(const std::string& name, InputFormat format);
+  void ReadRecords(const InputBuffer::ReadFn& read, InputFormat format);
+  void WarnOfSettings(const StoreLocation& location);
+  // Before the first row: the named columns exist; what the module would not see as it looks.
+  void CheckColumns(const std::vector<std::string>& columns);
+  void CheckFirstRow(const std::vector<std::string>& columns, const Record& record);
+  void Warn(const std::string& text) {
+    if (!options_.quiet) Print("kvo-host: warning: " + text);
+  }
+  void WriteOutput() {
+    if (writer_.Failed() || (live_ && !writer_.Flush()))
+      throw RunError("cannot write the output: " + writer_.Error());
+  }
+  void WritePlot(int* status);
   void StartModule(const Record& first);
   void ProcessBlock();
   void Print(const std::string& line) { io_.err(line + "\n"); }
@@ -74,6 +119,11 @@ class Run {
   std::unique_ptr<ProgressLine> progress_;
   FilterSettings settings_;
   bool settings_found_ = false;
+  std::FILE* plot_file_ = nullptr;
+  bool columns_checked_ = false;
+  bool first_row_checked_ = false;
+  bool time_limit_warned_ = false;
+  int first_byte_ = -1;  // of the current input
 
   std::vector<std::string> columns_;  // every input's columns, by name
   std::unordered_map<std::string, int32_t> column_index_;
@@ -127,7 +177,7 @@ void Run::ProcessBlock() {
     ++counts_.blocks_passed;
     counts_.rows_passed += block_.RowCount();
     writer_.Rows(block_.Text());
-    if (live_ && !writer_.Flush()) throw RunError("cannot write the output");
+    WriteOutput();
   }
   if (plot_) plot_->Record(block_, columns_, passed, row_number_ + 1);
   row_number_ += block_.RowCount();
@@ -144,22 +194,47 @@ void Run::ReadInput(const std::string& name, InputFormat format) {
   live_ = !file->IsRegularFile();
   sys::InputFile* source = file.get();
   const std::string file_name = current_file_;
-  InputBuffer::ReadFn read = [source, file_name](char* buffer, std::size_t size) {
+  if (!live_ && !time_limit_warned_) {
+    for (int i = 0; i < kSlotCount && !time_limit_warned_; ++i) {
+      if (!settings_.Active(i) || settings_.slots[static_cast<std::size_t>(i)].type != 2) continue;
+      time_limit_warned_ = true;
+      Warn("slot " + std::to_string(i + 1) + " (" + settings_.slots[static_cast<std::size_t>(i)].name +
+           ") has a time limit, which measures the wall clock: on a file it passes by how fast the file is "
+           "read, not by the times in it");
+    }
+  }
+  first_byte_ = -1;
+  int* first_byte = &first_byte_;
+  InputBuffer::ReadFn read = [source, file_name, first_byte](char* buffer, std::size_t size) {
     std::string read_error;
     const std::ptrdiff_t n = source->Read(buffer, size, &read_error);
+    if (n == sys::InputFile::kStopped) throw Stopped{};
     if (n < 0) throw InputError("cannot read " + file_name + ": " + read_error);
+    if (n > 0 && *first_byte < 0) *first_byte = static_cast<unsigned char>(buffer[0]);
     return n;
   };
+  try {
+    ReadRecords(read, format);
+  } catch (const InputError& e) {
+    // JSON Lines read as CSV fail at the first quote of a key.
+    if (format != InputFormat::kCsv || options_.format != InputFormat::kAuto || first_byte_ != '{') throw;
+    throw InputError(std::string(e.what()) +
+                     "; the input begins with \"{\": for JSON Lines use --format jsonl");
+  }
+}
+
+void Run::ReadRecords(const InputBuffer::ReadFn& read, InputFormat format) {
   std::unique_ptr<RecordReader> reader;
   if (format == InputFormat::kJsonl) {
     reader = std::make_unique<JsonlReader>(current_file_, read);
   } else {
-    reader = std::make_unique<CsvReader>(current_file_, read);
+    reader = std::make_unique<CsvReader>(current_file_, read, options_.trim);
   }
+  if (!columns_checked_ && !reader->Columns().empty()) CheckColumns(reader->Columns());
   if (output_format_ == InputFormat::kAuto) {
     output_format_ = format;
     writer_.Header(reader->Header());
-    if (live_ && !writer_.Flush()) throw RunError("cannot write the output");
+    WriteOutput();
   } else if (format != output_format_) {
     throw RunError(current_file_ + ": " + FormatName(format) + " input after " + FormatName(output_format_) +
                    " input");
@@ -171,6 +246,8 @@ void Run::ReadInput(const std::string& name, InputFormat format) {
   Record record;
   while (reader->Next(record)) {
     const std::vector<std::string>& columns = reader->Columns();
+    if (!columns_checked_) CheckColumns(columns);
+    if (!first_row_checked_) CheckFirstRow(columns, record);
     while (remap.size() < columns.size()) {
       const std::string& column = columns[remap.size()];
       auto [it, added] = column_index_.try_emplace(column, static_cast<int32_t>(columns_.size()));
@@ -179,7 +256,11 @@ void Run::ReadInput(const std::string& name, InputFormat format) {
     }
     for (Field& field : record.fields)
       field.column = remap[static_cast<std::size_t>(field.column)];
-    if (!loaded_) StartModule(record);
+    if (!loaded_) {
+      if (plot_ && !plot_->ChooseX(columns_, record, options_.plot_x))
+        throw UsageError("--plot-x " + options_.plot_x + ": no such column");
+      StartModule(record);
+    }
     if (blocker_.StartsNewBlock(block_, record, columns_)) ProcessBlock();
     if (block_.Empty()) blocker_.Remember(record, columns_);
     block_.Add(record);
@@ -191,10 +272,140 @@ void Run::ReadInput(const std::string& name, InputFormat format) {
   bytes_before_ += reader->BytesRead();
 }
 
+void Run::WarnOfSettings(const StoreLocation& location) {
+  for (const std::string& note : CheckStoredSettings(location, settings_))
+    Warn(DescribeLocation(location) + ": " + note);
+  bool any_active = false;
+  for (int i = 0; i < kSlotCount; ++i) {
+    if (!settings_.Active(i)) continue;
+    any_active = true;
+    const SlotSetting& slot = settings_.slots[static_cast<std::size_t>(i)];
+    for (int earlier = 0; earlier < i; ++earlier) {
+      if (!settings_.Active(earlier) ||
+          Key(settings_.slots[static_cast<std::size_t>(earlier)].name) != Key(slot.name)) {
+        continue;
+      }
+      Warn("slot " + std::to_string(i + 1) + " watches " + Key(slot.name) + " as slot " +
+           std::to_string(earlier + 1) + " does: only slot " + std::to_string(earlier + 1) + " is evaluated" +
+           (slot.type == 2 ? "; for a heartbeat put the time limit on a column present in every row, such as "
+                             "the time column"
+                           : ""));
+      break;
+    }
+  }
+  if (!any_active) {
+    Warn("no watched variable in " + DescribeLocation(location) +
+         (settings_found_ ? "" : " (nothing stored)") + "; every block will be dropped");
+  }
+}
+
+void Run::CheckColumns(const std::vector<std::string>& columns) {
+  columns_checked_ = true;
+  auto find = [&](const std::string& name) {
+    for (const std::string& column : columns) {
+      if (Key(column) == Key(name) && column.size() == name.size()) return true;
+    }
+    return false;
+  };
+  const bool jsonl =
+      options_.format == InputFormat::kJsonl || FormatOfName(current_file_) == InputFormat::kJsonl;
+  const std::string where = jsonl ? "the first row's keys" : "the columns";
+  if (!options_.block_by.empty() && !find(options_.block_by))
+    throw UsageError("--block-by " + options_.block_by + ": no such column; " + where + ": " +
+                     ColumnList(columns));
+  if (!options_.plot_x.empty() && !find(options_.plot_x))
+    throw UsageError("--plot-x " + options_.plot_x + ": no such column; " + where + ": " +
+                     ColumnList(columns));
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    const std::string& name = columns[i];
+    if (Key(name).size() != name.size()) {
+      Warn("column " + std::to_string(i + 1) + " \"" + name + "\" has blanks around its name, so it can be " +
+           "watched only with them; --trim removes them");
+    }
+    for (std::size_t j = 0; j < i; ++j) {
+      if (Key(columns[j]) != Key(name)) continue;
+      Warn("columns " + std::to_string(j + 1) + " \"" + columns[j] + "\" and " + std::to_string(i + 1) +
+           " \"" + name +
+           "\" have one name to the module (names ignore case): each row holds two values of it");
+      break;
+    }
+  }
+  for (int i = 0; i < kSlotCount; ++i) {
+    if (!settings_.Active(i)) continue;
+    const std::string key = Key(settings_.slots[static_cast<std::size_t>(i)].name);
+    bool present = false;
+    for (const std::string& column : columns)
+      present = present || Key(column) == key;
+    if (!present) {
+      Warn("slot " + std::to_string(i + 1) + " watches " + key + ", which is not in " + where + " (" +
+           ColumnList(columns) + ")");
+    }
+  }
+}
+
+void Run::CheckFirstRow(const std::vector<std::string>& columns, const Record& record) {
+  first_row_checked_ = true;
+  for (const Field& field : record.fields) {
+    const FieldValue& value = field.value;
+    if (value.kind != ValueKind::kText) continue;
+    const std::string text(value.text);
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) continue;
+    const std::size_t last = text.find_last_not_of(" \t");
+    FieldValue number;
+    if ((first == 0 && last + 1 == text.size()) ||
+        !ParseNumber(std::string_view(text).substr(first, last - first + 1), &number)) {
+      continue;
+    }
+    Warn(current_file_ + ":" + std::to_string(record.line) + ": the value \"" + text + "\" of \"" +
+         columns[static_cast<std::size_t>(field.column)] +
+         "\" has blanks, so it is text, measured by its length; --trim removes them");
+  }
+}
+
+void Run::WritePlot(int* status) {
+  if (plot_file_ == nullptr) return;
+  if (!plot_) {
+    // Nothing ran: no picture of nothing.
+    std::fclose(plot_file_);
+    plot_file_ = nullptr;
+    std::remove(options_.plot.c_str());
+    return;
+  }
+  const std::string svg = plot_->Svg();
+  errno = 0;
+  bool written = std::fwrite(svg.data(), 1, svg.size(), plot_file_) == svg.size();
+  written = written && std::fflush(plot_file_) == 0;
+  std::string why = written ? "" : std::strerror(errno);
+  if (std::fclose(plot_file_) != 0 && written) {
+    written = false;
+    why = std::strerror(errno);
+  }
+  plot_file_ = nullptr;
+  if (!written) {
+    Print("kvo-host: cannot write the plot " + options_.plot + ": " + why);
+    *status = 1;
+  } else if (!options_.quiet) {
+    Print("kvo-host: plot written to " + options_.plot);
+  }
+}
+
 int Run::Execute() {
   const double start = Seconds();
   std::vector<std::string> inputs = options_.inputs;
   if (inputs.empty()) inputs.push_back("-");
+  // A run must not quietly fall back on another store.
+  if (!options_.ini_file.empty() && !platform::FileExists(options_.ini_file)) {
+    Print("kvo-host: " + options_.ini_file + ": no such settings file; create it with kvo-host configure");
+    return 1;
+  }
+  if (!options_.plot.empty()) {
+    plot_file_ = std::fopen(options_.plot.c_str(), "wb");
+    if (plot_file_ == nullptr) {
+      Print("kvo-host: cannot write the plot " + options_.plot + ": " + std::strerror(errno));
+      return 1;
+    }
+  }
   int status = 0;
   try {
     module_ = std::make_unique<PluginModule>(options_.module);
@@ -206,13 +417,7 @@ int Run::Execute() {
     }
     StoreLocation location{options_.ini_file, options_.section_prefix, options_.registry_path};
     settings_found_ = LoadFilterSettings(location, &settings_);
-    bool any_active = false;
-    for (int i = 0; i < kSlotCount; ++i)
-      any_active = any_active || settings_.Active(i);
-    if (!any_active && !options_.quiet) {
-      Print("kvo-host: warning: no watched variable in " + DescribeLocation(location) +
-            (settings_found_ ? "" : " (nothing stored)") + "; every block will be dropped");
-    }
+    WarnOfSettings(location);
     if (!options_.plot.empty()) plot_ = std::make_unique<PlotRecorder>(settings_);
     if (io_.err_is_terminal && !options_.quiet) {
       total_bytes_ = 0;
@@ -227,12 +432,22 @@ int Run::Execute() {
       }
       progress_ = std::make_unique<ProgressLine>(&Seconds, [this](std::string_view text) { io_.err(text); });
     }
-    for (const std::string& name : inputs) {
-      const InputFormat format = options_.format != InputFormat::kAuto ? options_.format
-                                 : name == "-"                         ? InputFormat::kCsv
-                                                                       : FormatOfName(name);
-      ReadInput(name, format);
+    try {
+      for (const std::string& name : inputs) {
+        const InputFormat format = options_.format != InputFormat::kAuto ? options_.format
+                                   : name == "-"                         ? InputFormat::kCsv
+                                                                         : FormatOfName(name);
+        ReadInput(name, format);
+      }
+    } catch (const Stopped&) {
+      // As at the end of the input: the rows of the open block have arrived whole, so it is processed.
+      status = 128 + sys::InputFile::StopSignal();
+      ProcessBlock();
     }
+  } catch (const UsageError& e) {
+    status = 2;
+    if (progress_) progress_->Clear();
+    Print(std::string("kvo-host: ") + e.what());
   } catch (const ModuleError& e) {
     status = 1;
     if (progress_) progress_->Clear();
@@ -245,27 +460,19 @@ int Run::Execute() {
     Print(std::string("kvo-host: ") + e.what());
   }
   if (progress_) progress_->Clear();
-  if (!writer_.Flush() && status == 0) {
-    Print("kvo-host: cannot write the output");
-    status = 1;
+  const bool failed_before = writer_.Failed();
+  if (!writer_.Flush() && !failed_before) {
+    Print("kvo-host: cannot write the output: " + writer_.Error());
+    if (status == 0) status = 1;
   }
   if (loaded_) {
     session_->Unload();
     if (log_) log_->Poll(*session_);
   }
   const double seconds = Seconds() - start;
-  if (plot_) {
-    std::ofstream svg(options_.plot, std::ios::binary | std::ios::trunc);
-    svg << plot_->Svg();
-    svg.close();
-    if (!svg) {
-      Print("kvo-host: cannot write the plot " + options_.plot);
-      status = 1;
-    } else if (!options_.quiet) {
-      Print("kvo-host: plot written to " + options_.plot);
-    }
-  }
+  WritePlot(&status);
   if (options_.stats && !options_.quiet) io_.err(SummaryText(counts_, seconds));
+  if (status == 0 && sys::InputFile::StopSignal() != 0) status = 128 + sys::InputFile::StopSignal();
   return status;
 }
 
@@ -278,6 +485,7 @@ InputFormat FormatOfName(const std::string& name) {
 }
 
 int RunFilter(const FilterOptions& options, FilterIo& io) {
+  sys::InputFile::WatchStopSignals();
   Run run(options, io);
   return run.Execute();
 }

@@ -27,7 +27,9 @@ struct FilterOptions {
   bool log = false;
   bool quiet = false;
   bool stats = false;
+  bool trim = false;  // blanks around unquoted CSV fields and header names are no part of them
   std::string plot;
+  std::string plot_x;  // the plot's x column; empty: found by name or values, else the row number
   std::vector<std::string> inputs;  // empty or "-": standard input
 };
 
@@ -40,7 +42,8 @@ struct FilterIo {
 // The format a file name implies: .jsonl, .ndjson and .json are JSON Lines, everything else CSV.
 InputFormat FormatOfName(const std::string& name);
 
-// Runs the filter; returns the exit status (0 done, 1 failed: bad input, module or I/O problems).
+// Runs the filter; returns the exit status (0 done, 1 failed: bad input, module or I/O problems, 2 a
+// column named by --block-by or --plot-x that the input lacks, 128 + the signal when stopped by one).
 int RunFilter(const FilterOptions& options, FilterIo& io);
 
 }  // namespace kvo::host

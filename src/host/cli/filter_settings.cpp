@@ -1,9 +1,14 @@
 #include "host/cli/filter_settings.h"
 
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <limits>
 #include <stdexcept>
 
 #include "platform/files.h"
 #include "runtime/type_kind.h"
+#include "settings/big_ini.h"
 #include "settings/escape_text.h"
 #include "settings/wreg.h"
 
@@ -89,7 +94,48 @@ void SaveFilterSettings(const StoreLocation& location, const FilterSettings& set
       value = Variant::FromInt(settings.relationship);
     }
   };
-  if (!store.SaveToStore(nullptr)) throw std::runtime_error("cannot write to " + DescribeLocation(location));
+  if (!store.SaveToStore(nullptr)) throw std::runtime_error("the store cannot be opened");
+}
+
+std::vector<std::string> CheckStoredSettings(const StoreLocation& location, const FilterSettings& settings) {
+  std::vector<std::string> notes;
+  if (location.ini_file.empty() || !platform::FileExists(location.ini_file)) return notes;
+  TBigIniFile ini(location.ini_file);
+  const std::string section =
+      location.section_prefix.empty() ? "Common" : location.section_prefix + ".Common";
+  // The store reads these keys as numbers and takes 0 for text that is none.
+  auto text = [&](const std::string& key) { return key + "=" + ini.ReadString(section, key, ""); };
+  for (int n = 1; n <= kSlotCount; ++n) {
+    const SlotSetting& slot = settings.slots[static_cast<std::size_t>(n - 1)];
+    if (slot.name.find_first_not_of(" \t\r\n") == std::string::npos) continue;
+    const std::string slot_name = "slot " + std::to_string(n) + " (" + slot.name + ")";
+    const std::string type_key = "Type" + std::to_string(n);
+    const std::string val_key = "Val" + std::to_string(n);
+    if (!ini.ValueExists(section, type_key)) {
+      notes.push_back("Var" + std::to_string(n) + " has no " + type_key + ": the module ignores " +
+                      slot_name);
+    } else if (ini.ReadInteger(section, type_key, INT_MIN) == INT_MIN) {
+      notes.push_back(text(type_key) + " is not a number 0-3: the module reads it as " +
+                      std::to_string(slot.type) + " (" + TypeCaption(slot.type) +
+                      "); kvo-host configure writes the number");
+    } else if (slot.type < 0 || slot.type > 3) {
+      notes.push_back(text(type_key) + " is not 0-3: the module ignores " + slot_name);
+    }
+    if (ini.ValueExists(section, val_key) &&
+        std::isnan(ini.ReadFloat(section, val_key, std::numeric_limits<double>::quiet_NaN()))) {
+      char band[32];
+      std::snprintf(band, sizeof band, "%.15g", slot.band);
+      notes.push_back(text(val_key) + " is not a number: the module reads the band as " + band);
+    }
+  }
+  if (ini.ValueExists(section, "Relationship")) {
+    const int32_t read = ini.ReadInteger(section, "Relationship", INT_MIN);
+    if (read != 0 && read != 1) {
+      notes.push_back(text("Relationship") + " is not 0 (AND) or 1 (OR): the module reads it as AND" +
+                      (read == INT_MIN ? "; kvo-host configure writes the number" : ""));
+    }
+  }
+  return notes;
 }
 
 std::string DescribeLocation(const StoreLocation& location) {

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kvo::host {
 
@@ -42,6 +43,10 @@ inline constexpr const char* kDefaultRegistryPath = "Software\\kvo\\kvo-host";
 bool LoadFilterSettings(const StoreLocation& location, FilterSettings* settings);
 // Writes every key. Throws std::runtime_error when the store cannot be written.
 void SaveFilterSettings(const StoreLocation& location, const FilterSettings& settings);
+// What the module makes of INI text that does not read as it looks (a type or relationship in words, a band
+// that is no number, a type outside 0-3, a slot without a type): one line per key, naming the key and the
+// module's reading. `settings` is what LoadFilterSettings read there. Registry values are typed: none.
+std::vector<std::string> CheckStoredSettings(const StoreLocation& location, const FilterSettings& settings);
 // "INI file F, section [S]" or "registry key P".
 std::string DescribeLocation(const StoreLocation& location);
 

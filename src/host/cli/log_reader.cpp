@@ -13,9 +13,13 @@ void LogReader::ForEachLine(std::string_view text, const std::function<void(std:
 }
 
 int LogReader::Poll(FilterSession& session) {
-  if (channel_.Drain(KVO_MSG_LOG_CHANGED) == 0) return 0;
+  const std::string text = session.FetchLog();
+  if (!text.empty() || ++quiet_polls_ >= kDrainEvery) {
+    channel_.Drain(KVO_MSG_LOG_CHANGED);
+    quiet_polls_ = 0;
+  }
   int count = 0;
-  ForEachLine(session.FetchLog(), [&](std::string_view line) {
+  ForEachLine(text, [&](std::string_view line) {
     print_(line);
     ++count;
   });

@@ -4,7 +4,9 @@
 #pragma GCC diagnostic ignored "-Wrestrict"
 #endif
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 
 #include "host/cli/commands.h"
@@ -34,6 +36,29 @@ constexpr const char* kExamples =
     "  kvo-host options --ini filter.ini --items data.csv\n"
     "Run 'kvo-host COMMAND --help' for a command's options.";
 
+// Edits that turn one word into the other (insert, delete, replace one letter).
+std::size_t Distance(const std::string& a, const std::string& b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j)
+    row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// "1", "250": a whole number of at least 1, or 0.
+int32_t BlockRows(const std::string& text) {
+  if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return 0;
+  return static_cast<int32_t>(std::stol(text));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -47,6 +72,7 @@ int main(int argc, char** argv) {
 
   kvo::host::FilterOptions options;
   std::string format;
+  std::string block_rows;
   app.add_option("--module", options.module,
                  "the plug-in module file (default: the deadband module beside kvo-host)")
       ->type_name("PATH");
@@ -63,17 +89,19 @@ int main(int argc, char** argv) {
                  "input format (default: from the file extension; CSV for standard input)")
       ->check(CLI::IsMember({"csv", "jsonl"}))
       ->type_name("FORMAT");
-  app.add_option("--block-rows", options.block_rows, "rows per block (default 1)")
-      ->check(CLI::PositiveNumber)
-      ->type_name("N");
+  app.add_option("--block-rows", block_rows, "rows per block (default 1)")->type_name("N");
   app.add_option("--block-by", options.block_by,
                  "consecutive rows with the same value of COLUMN form one block")
       ->type_name("COLUMN");
   app.add_flag("--log", options.log, "print the module's log lines to standard error");
   app.add_flag("--quiet", options.quiet, "print nothing but errors");
+  app.add_flag("--trim", options.trim, "trim blanks around unquoted CSV fields and header names");
   app.add_flag("--stats", options.stats, "print a summary at the end: blocks and rows read, passed, dropped");
   app.add_option("--plot", options.plot, "draw the watched variables' input and passed values into FILE.svg")
       ->type_name("FILE.svg");
+  app.add_option("--plot-x", options.plot_x,
+                 "the plot's x axis (default: a time column found by name or dates, else the row number)")
+      ->type_name("COLUMN");
   app.add_option("INPUT", options.inputs, "CSV or JSON Lines files; none or - for standard input")
       ->type_name("INPUT");
 
@@ -93,6 +121,25 @@ int main(int argc, char** argv) {
   }
   for (const Subcommand& command : subcommands) {
     if (command.app->parsed()) return command.run();
+  }
+  if (!block_rows.empty()) {
+    options.block_rows = BlockRows(block_rows);
+    if (options.block_rows < 1) {
+      std::cerr << "kvo-host: --block-rows must be a whole number of at least 1\n";
+      return 2;
+    }
+  }
+  // A mistyped subcommand arrives as an input file that does not exist.
+  if (!options.inputs.empty() && options.inputs.front() != "-") {
+    const std::string& word = options.inputs.front();
+    std::error_code ignored;
+    for (const Subcommand& command : subcommands) {
+      const std::string& name = command.app->get_name();
+      if (std::filesystem::exists(word, ignored) || Distance(word, name) > 2) continue;
+      std::cerr << "kvo-host: no file or subcommand \"" << word << "\"; did you mean \"kvo-host " << name
+                << "\"?\n";
+      return 2;
+    }
   }
   if (options.block_rows != 1 && !options.block_by.empty()) {
     std::cerr << "kvo-host: --block-rows and --block-by exclude each other\n";

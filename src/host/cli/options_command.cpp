@@ -10,6 +10,7 @@
 #include "host/cli/csv_reader.h"
 #include "host/cli/filter_settings.h"
 #include "host/cli/module_driver.h"
+#include "host/cli/platform/console.h"
 #include "host/cli/platform/input_file.h"
 
 namespace kvo::host {
@@ -66,9 +67,10 @@ int RunOptions(const OptionsArgs& args) {
       return 1;
     }
     // The module stores the settings itself when the dialog is confirmed, and says on standard error
-    // when it cannot show one.
-    session.ShowOptionsDialog();
+    // when it cannot show one; that is a failure of the command.
+    const std::string said = sys::CaptureStandardError([&session] { session.ShowOptionsDialog(); });
     session.Unload();
+    if (said.find("cannot be shown") != std::string::npos) return 1;
   } catch (const ModuleError& e) {
     std::cerr << "kvo-host options: " << e.what() << "\n";
     return 1;

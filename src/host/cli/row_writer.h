@@ -24,12 +24,18 @@ class RowWriter {
   void Rows(std::string_view rows);
   // Hands everything written so far to the system. False when writing failed.
   bool Flush();
+  // True once a write failed; Error() then tells the system's reason.
+  bool Failed() const { return failed_; }
+  const std::string& Error() const { return error_; }
 
  private:
+  void Write();
+
   std::FILE* out_;
   std::string pending_;
   bool header_written_ = false;
   bool failed_ = false;
+  std::string error_;
 };
 
 }  // namespace kvo::host

@@ -40,6 +40,32 @@ std::string BandText(double band) {
   return text;
 }
 
+// The system's reason at the end of a store error ("cannot save 'f': cannot create 'f.tmpX': reason"), so
+// a message names the user's file rather than the store's temporary one.
+std::string Reason(const std::exception& e) {
+  const std::string what = e.what();
+  const std::size_t colon = what.rfind(": ");
+  return colon == std::string::npos ? what : what.substr(colon + 2);
+}
+
+std::string StoreName(const StoreLocation& location) {
+  return location.ini_file.empty() ? DescribeLocation(location) : "INI file " + location.ini_file;
+}
+
+// Reads the settings; false with a message on standard error when the store cannot be read.
+bool ReadSettings(const char* command, const StoreLocation& location, FilterSettings* settings, bool* found) {
+  try {
+    *found = LoadFilterSettings(location, settings);
+    for (const std::string& note : CheckStoredSettings(location, *settings))
+      std::cerr << "kvo-host " << command << ": warning: " << note << "\n";
+    return true;
+  } catch (const std::exception& e) {
+    std::cerr << "kvo-host " << command << ": cannot read " << StoreName(location) << ": " << Reason(e)
+              << "\n";
+    return false;
+  }
+}
+
 }  // namespace
 
 std::string SettingsTable(const FilterSettings& settings) {
@@ -83,7 +109,8 @@ Subcommand AddConfigureCommand(CLI::App& parent) {
   command.app = app;
   command.run = [args, settings_args]() {
     FilterSettings settings;
-    LoadFilterSettings(args->location, &settings);
+    bool found = false;
+    if (!ReadSettings("configure", args->location, &settings, &found)) return 1;
     FilterSettings changed = settings;
     std::string error;
     if (!ApplySettingArguments(*settings_args, &changed, &error)) {
@@ -93,7 +120,8 @@ Subcommand AddConfigureCommand(CLI::App& parent) {
     try {
       SaveFilterSettings(args->location, changed);
     } catch (const std::exception& e) {
-      std::cerr << "kvo-host configure: " << e.what() << "\n";
+      std::cerr << "kvo-host configure: cannot write " << StoreName(args->location) << ": " << Reason(e)
+                << "\n";
       return 1;
     }
     std::cout << "Written to " << DescribeLocation(args->location) << ":\n" << SettingsTable(changed);
@@ -119,7 +147,9 @@ Subcommand AddSettingsCommand(CLI::App& parent) {
       return 1;
     }
     FilterSettings settings;
-    if (!LoadFilterSettings(args->location, &settings)) {
+    bool found = false;
+    if (!ReadSettings("settings", args->location, &settings, &found)) return 1;
+    if (!found) {
       std::cerr << "kvo-host settings: nothing stored in " << DescribeLocation(args->location) << "\n";
       return 1;
     }

@@ -3,6 +3,7 @@
 // Thread contract: [any-thread]; PrepareStandardOutput once at start-up, before any output.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace kvo::host::sys {
@@ -13,5 +14,9 @@ bool StandardErrorIsTerminal();
 void PrepareStandardOutput();
 // Full path of the running program's file; empty when the system cannot tell.
 std::string ExecutablePath();
+// Runs `run` and hands back what it wrote to standard error, which is passed on as well (POSIX; on
+// Windows the text goes straight through and the result is empty). Kept in a temporary file, not a pipe,
+// so a talkative `run` cannot block on it.
+std::string CaptureStandardError(const std::function<void()>& run);
 
 }  // namespace kvo::host::sys

@@ -1,13 +1,45 @@
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
 #include "host/cli/platform/input_file.h"
 
 namespace kvo::host::sys {
+
+namespace {
+
+std::atomic<int> g_stop_signal{0};
+// The handler writes a byte here, so a Read waiting in poll wakes even when the signal came just before.
+int g_stop_pipe[2] = {-1, -1};
+
+void OnStopSignal(int signal_number) {
+  g_stop_signal.store(signal_number);
+  if (g_stop_pipe[1] >= 0) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t ignored = ::write(g_stop_pipe[1], &byte, 1);
+  }
+}
+
+}  // namespace
+
+void InputFile::WatchStopSignals() {
+  if (g_stop_pipe[0] < 0 && ::pipe2(g_stop_pipe, O_CLOEXEC | O_NONBLOCK) != 0) g_stop_pipe[0] = -1;
+  struct sigaction action {};
+  action.sa_handler = &OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGTERM, &action, nullptr);
+}
+
+int InputFile::StopSignal() {
+  return g_stop_signal.load();
+}
 
 InputFile::InputFile(intptr_t handle, bool owned) : handle_(handle), owned_(owned) {
   struct stat info {};
@@ -42,6 +74,16 @@ std::unique_ptr<InputFile> InputFile::StandardInput() {
 
 std::ptrdiff_t InputFile::Read(char* buffer, std::size_t size, std::string* error) {
   for (;;) {
+    if (g_stop_signal.load() != 0) return kStopped;
+    if (g_stop_pipe[0] >= 0 && !regular_) {
+      pollfd wait[2] = {{static_cast<int>(handle_), POLLIN, 0}, {g_stop_pipe[0], POLLIN, 0}};
+      if (::poll(wait, 2, -1) < 0 && errno != EINTR) {
+        if (error) *error = std::strerror(errno);
+        return -1;
+      }
+      if (g_stop_signal.load() != 0) return kStopped;
+      if (wait[0].revents == 0) continue;
+    }
     const ssize_t n = ::read(static_cast<int>(handle_), buffer, size);
     if (n >= 0) return n;
     if (errno == EINTR) continue;

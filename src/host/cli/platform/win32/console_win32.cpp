@@ -24,4 +24,9 @@ std::string ExecutablePath() {
   return std::string(path, n);
 }
 
+std::string CaptureStandardError(const std::function<void()>& run) {
+  run();
+  return {};
+}
+
 }  // namespace kvo::host::sys

@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <atomic>
+
 #include "host/cli/platform/input_file.h"
 
 namespace kvo::host::sys {
@@ -23,7 +25,23 @@ HANDLE Native(intptr_t handle) {
   return reinterpret_cast<HANDLE>(handle);
 }
 
+std::atomic<int> g_stop_signal{0};
+
+// Runs on a thread of its own; TRUE keeps the process alive so that the run can finish.
+BOOL WINAPI OnConsoleControl(DWORD event) {
+  g_stop_signal.store(event == CTRL_C_EVENT ? 2 : 15);
+  return TRUE;
+}
+
 }  // namespace
+
+void InputFile::WatchStopSignals() {
+  SetConsoleCtrlHandler(&OnConsoleControl, TRUE);
+}
+
+int InputFile::StopSignal() {
+  return g_stop_signal.load();
+}
 
 InputFile::InputFile(intptr_t handle, bool owned) : handle_(handle), owned_(owned) {
   if (GetFileType(Native(handle)) == FILE_TYPE_DISK) {
@@ -55,11 +73,13 @@ std::unique_ptr<InputFile> InputFile::StandardInput() {
 }
 
 std::ptrdiff_t InputFile::Read(char* buffer, std::size_t size, std::string* error) {
+  if (g_stop_signal.load() != 0) return kStopped;
   DWORD got = 0;
   const DWORD want = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
   if (!ReadFile(Native(handle_), buffer, want, &got, nullptr)) {
     // The writer of a pipe closed it: that is the end of the input.
     if (GetLastError() == ERROR_BROKEN_PIPE) return 0;
+    if (g_stop_signal.load() != 0) return kStopped;
     if (error) *error = LastErrorText();
     return -1;
   }

@@ -70,6 +70,9 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   bool Started() const { return pid_ > 0; }
+  void Signal(int number) {
+    if (pid_ > 0 && status_ < 0) kill(pid_, number);
+  }
   bool Write(const std::string& text) {
     return in_ >= 0 && write(in_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
   }

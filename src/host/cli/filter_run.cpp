@@ -366,7 +366,7 @@ void Run::CheckFirstRow(const std::vector<std::string>& columns, const Record& r
 void Run::WritePlot(int* status) {
   if (plot_file_ == nullptr) return;
   if (!plot_) {
-    // Nothing ran: no picture of nothing.
+    // The run did not start: no picture.
     std::fclose(plot_file_);
     plot_file_ = nullptr;
     std::remove(options_.plot.c_str());
@@ -446,6 +446,7 @@ int Run::Execute() {
     }
   } catch (const UsageError& e) {
     status = 2;
+    plot_.reset();
     if (progress_) progress_->Clear();
     Print(std::string("kvo-host: ") + e.what());
   } catch (const ModuleError& e) {

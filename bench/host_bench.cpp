@@ -14,6 +14,7 @@
 
 #include "host/cli/block.h"
 #include "host/cli/csv_reader.h"
+#include "host/cli/log_reader.h"
 #include "host/cli/module_driver.h"
 #include "host/cli/params_block.h"
 #include "host/cli/row_writer.h"
@@ -69,14 +70,16 @@ const std::vector<Block>& SampleBlocks(std::vector<std::string>* columns) {
   return blocks;
 }
 
-// A loaded filter: temperature by 0.5 or pressure by 0.3 percent.
+// A loaded filter: temperature by 0.5 or pressure by 0.3 percent; `messages` is the log channel, if any.
 struct LoadedFilter {
-  LoadedFilter() : module(KVO_DEADBAND_MODULE_PATH), session(module, 7) {
+  explicit LoadedFilter(intptr_t messages = 0, int32_t handle = 7)
+      : module(KVO_DEADBAND_MODULE_PATH), session(module, handle) {
     const auto ini = std::filesystem::temp_directory_path() / "kvo-bench-host.ini";
     std::ofstream(ini) << "[Common]\nVar1=temperature\nType1=0\nVal1=0.5\nVar2=pressure\nType2=1\nVal2=0.3\n"
                           "Relationship=1\n";
     LoadOptions options;
     options.ini_file = ini.string();
+    options.messages_handle = messages;
     session.SetItems("1|time|Integer|\r\n2|temperature|Float|\r\n3|pressure|Float|\r\n4|status|String|");
     session.Load(options);
     session.EnableFilter();
@@ -137,6 +140,35 @@ void BM_FillAndModuleCall(benchmark::State& state) {
   state.counters["passed_share"] = static_cast<double>(passed) / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_FillAndModuleCall);
+
+// As above, with the log looked at after each call as --log does; the deadband module logs nothing here.
+void BM_FillModuleCallAndLog(benchmark::State& state) {
+  static LogReader log([](std::string_view) {});
+  static const bool opened = [] {
+    std::string error;
+    return log.Open(&error);
+  }();
+  if (!opened) {
+    state.SkipWithError("no log channel");
+    return;
+  }
+  static LoadedFilter filter(log.Target(), 8);
+  std::vector<std::string> columns;
+  const std::vector<Block>& blocks = SampleBlocks(&columns);
+  ParamsBlock params;
+  std::size_t i = 0;
+  int64_t lines = 0;
+  for (auto _ : state) {
+    params.Fill(blocks[i], columns);
+    TParamsList* rows = nullptr;
+    filter.session.Process(params.List(), &rows);
+    lines += log.Poll(filter.session);
+    if (++i == blocks.size()) i = 0;
+  }
+  state.SetItemsProcessed(state.iterations());
+  state.counters["log_lines"] = static_cast<double>(lines);
+}
+BENCHMARK(BM_FillModuleCallAndLog);
 
 void BM_Output(benchmark::State& state) {
   std::vector<std::string> columns;

@@ -323,7 +323,8 @@ void Run::CheckColumns(const std::vector<std::string>& columns) {
            "watched only with them; --trim removes them");
     }
     for (std::size_t j = 0; j < i; ++j) {
-      if (Key(columns[j]) != Key(name)) continue;
+      // Element names are not trimmed: " a" and "a" are two names.
+      if (columns[j].size() != name.size() || Key(columns[j]) != Key(name)) continue;
       Warn("columns " + std::to_string(j + 1) + " \"" + columns[j] + "\" and " + std::to_string(i + 1) +
            " \"" + name +
            "\" have one name to the module (names ignore case): each row holds two values of it");

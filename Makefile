@@ -1,5 +1,6 @@
 # Thin wrapper over CMake presets; the build itself lives in CMake.
-.PHONY: run test test-linux test-tsan build-windows test-windows bench fuzz screenshots format deps clean
+.PHONY: run test test-linux test-tsan build-windows test-windows dist test-dist bench fuzz screenshots format deps \
+	clean
 
 run:
 	@scripts/deps.sh native
@@ -39,6 +40,23 @@ build-windows:
 
 test-windows: build-windows
 	scripts/wine-ctest.sh build/win32
+
+# Release artifacts, all from the project version, into build/dist/: the Debian package and the tarball
+# (CPack) and the 32-bit Windows zip, from Release builds without tests or benchmarks (Windows: only what
+# the zip holds). test-dist checks them.
+dist:
+	@scripts/deps.sh native
+	@command -v i686-w64-mingw32-g++-posix >/dev/null || \
+	  { echo "make dist needs the Windows cross-compiler: run scripts/deps.sh windows as root"; exit 1; }
+	rm -rf build/dist
+	cmake --preset dist-linux
+	cmake --build --preset dist-linux
+	cpack --preset dist-linux
+	cmake --preset dist-win32
+	cmake --build --preset dist-win32
+
+test-dist: dist
+	scripts/check-dist.sh build/dist "$$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/dist-linux/CMakeCache.txt)"
 
 bench:
 	@scripts/deps.sh native

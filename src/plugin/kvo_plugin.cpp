@@ -99,7 +99,24 @@ std::string TkvoPlugin::INISectionPrefix() const {
   std::lock_guard guard(state_lock_);
   return FINISectionPrefix;
 }
+namespace {
+// The settings commands running on this thread, innermost first.
+thread_local const TkvoPlugin::StoreOverride* t_store_override = nullptr;
+}  // namespace
+
+TkvoPlugin::StoreOverride::StoreOverride(const TkvoPlugin& plugin, std::string ini_file)
+    : plugin_(plugin), ini_file_(std::move(ini_file)), outer_(t_store_override) {
+  t_store_override = this;
+}
+
+TkvoPlugin::StoreOverride::~StoreOverride() {
+  t_store_override = outer_;
+}
+
 std::string TkvoPlugin::INIFile() const {
+  for (const StoreOverride* o = t_store_override; o != nullptr; o = o->outer_) {
+    if (&o->plugin_ == this) return o->ini_file_;
+  }
   std::lock_guard guard(state_lock_);
   return FINIFile;
 }

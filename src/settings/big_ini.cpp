@@ -11,6 +11,7 @@
 #include "platform/atomic_file.h"
 #include "platform/files.h"
 #include "platform/text_codec.h"
+#include "settings/float_text.h"
 
 namespace kvo {
 
@@ -304,9 +305,7 @@ void TBigIniFile::WriteInteger(std::string_view section, std::string_view key, i
 }
 
 void TBigIniFile::WriteFloat(std::string_view section, std::string_view key, double value) {
-  char text[32];  // the shortest form of a double takes at most 24 characters
-  const std::to_chars_result written = std::to_chars(text, text + sizeof text, value);
-  WriteString(section, key, std::string_view(text, static_cast<size_t>(written.ptr - text)));
+  WriteString(section, key, FloatText(value));
 }
 
 void TBigIniFile::DeleteKey(std::string_view section, std::string_view key) {

@@ -77,8 +77,9 @@ class TBigIniFile {
   // An empty key erases the section, unless section and value are empty too: that saves (UpdateFile).
   void WriteString(std::string_view section, std::string_view key, std::string_view value);
   void WriteInteger(std::string_view section, std::string_view key, int32_t value);
-  // The shortest text that reads back as the same number, with "." as the decimal separator. NaN and the
-  // infinities are written as "nan" and "inf", which read back as the default.
+  // The number as FloatText writes it: plain decimals unless the exponent is below -5 or at least 15, the
+  // fewest digits that read back the same, "." as separator. NaN and the infinities are written as "nan"
+  // and "inf", which read back as the default.
   void WriteFloat(std::string_view section, std::string_view key, double value);
 
   // Removes the key's line. A missing section is created empty, which is not written.

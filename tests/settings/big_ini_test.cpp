@@ -314,7 +314,10 @@ INSTANTIATE_TEST_SUITE_P(
                       FloatCase{" 3.5 ", 3.5}, FloatCase{"1e-3", 0.001}, FloatCase{"", -7.25},
                       FloatCase{"abc", -7.25}, FloatCase{"1.2.3", -7.25}, FloatCase{"1,5.0", -7.25},
                       FloatCase{"nan", -7.25}, FloatCase{"inf", -7.25}, FloatCase{"1e999", -7.25},
-                      FloatCase{"0x1p3", -7.25}, FloatCase{"+-1", -7.25}, FloatCase{"1 000", -7.25}));
+                      FloatCase{"0x1p3", -7.25}, FloatCase{"+-1", -7.25}, FloatCase{"1 000", -7.25},
+                      // as earlier versions wrote them
+                      FloatCase{"1e+05", 100000.0}, FloatCase{"1e-04", 0.0001},
+                      FloatCase{"2,5e-06", 2.5e-6}));
 
 struct FloatTextCase {
   double value;
@@ -335,10 +338,16 @@ TEST_P(BigIniFloatText, WritesTheShortestTextWithAPoint) {
   EXPECT_EQ(ini.ReadFloat("f", "v", -1.0), GetParam().value);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, BigIniFloatText,
-                         ::testing::Values(FloatTextCase{1.5, "1.5"}, FloatTextCase{0.1, "0.1"},
-                                           FloatTextCase{100.0, "100"}, FloatTextCase{-0.25, "-0.25"},
-                                           FloatTextCase{1e20, "1e+20"}, FloatTextCase{0.0, "0"}));
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BigIniFloatText,
+    ::testing::Values(FloatTextCase{1.5, "1.5"}, FloatTextCase{0.1, "0.1"}, FloatTextCase{100.0, "100"},
+                      FloatTextCase{-0.25, "-0.25"}, FloatTextCase{1e20, "1e+20"}, FloatTextCase{0.0, "0"},
+                      // plain decimals for exponents -5 to 14
+                      FloatTextCase{100000.0, "100000"}, FloatTextCase{0.0001, "0.0001"},
+                      FloatTextCase{1e-5, "0.00001"}, FloatTextCase{-0.000123, "-0.000123"},
+                      FloatTextCase{123456789012345.0, "123456789012345"},
+                      FloatTextCase{1234567.125, "1234567.125"}, FloatTextCase{1e-6, "1e-06"},
+                      FloatTextCase{1e15, "1e+15"}, FloatTextCase{-2.5e-7, "-2.5e-07"}));
 
 TEST_F(BigIni, WrittenFloatsReadBackExactly) {
   const std::string path = folder_.File("f.ini");

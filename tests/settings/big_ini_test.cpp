@@ -100,14 +100,34 @@ TEST_F(BigIni, HeaderWithABlankBeforeOrAfterIsAnOrdinaryLine) {
   EXPECT_EQ(ini.ReadString("a", "m", ""), "2");
 }
 
-TEST_F(BigIni, LinesBeforeTheFirstSectionAreLostOnTheNextRewrite) {
-  const std::string path = Given("orphan=1\r\n; header comment\r\n[s]\r\nk=v\r\n");
-  {
-    TBigIniFile ini(path);
-    EXPECT_EQ(ini.Sections().Count(), 1);
-    ini.WriteString("s", "k", "w");
+// The comments a person wrote at the top survive every write-back unchanged, yet belong to no section.
+TEST_F(BigIni, LinesBeforeTheFirstSectionStayAtTheTopOnEveryRewrite) {
+  struct Case {
+    const char* what;
+    std::string file;
+    std::string top;  // as written back
+  };
+  const Case cases[] = {
+      {"key and comment", "orphan=1\r\n; header comment\r\n[s]\r\nk=v\r\n",
+       "orphan=1\r\n; header comment\r\n"},
+      {"empty lines inside kept, leading ones dropped", "\r\n\n# one\n\n# two\n\n[s]\nk=v\n",
+       "# one\r\n\r\n# two\r\n\r\n"},
+      {"no section yet", "; only a comment\r\n\r\n", "; only a comment\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = Given(c.file);
+    for (const char* value : {"w", "x"}) {
+      {
+        TBigIniFile ini(path);
+        EXPECT_LE(ini.Sections().Count(), 1);
+        EXPECT_EQ(ini.ReadString("", "orphan", "none"), "none");
+        EXPECT_EQ(ini.ReadString("s", "orphan", "none"), "none");
+        ini.WriteString("s", "k", value);
+      }
+      EXPECT_EQ(ReadRaw(path), c.top + "[s]\r\nk=" + value + "\r\n\r\n");
+    }
   }
-  EXPECT_EQ(ReadRaw(path), "[s]\r\nk=w\r\n\r\n");
 }
 
 TEST_F(BigIni, LaterSectionOfTheSameNameIsDroppedWithItsLines) {

@@ -7,6 +7,7 @@
 #include "language/wtransl.h"
 #include "platform/atomic.h"
 #include "platform/files.h"
+#include "platform/help.h"
 #include "platform/host_module.h"
 #include "platform/module.h"
 #include "platform/notify.h"
@@ -289,10 +290,17 @@ void TkvoPlugin::DoUnload(TParamsList* parameters) {
     std::this_thread::yield();
   ReleaseRowLists();
   ClearLog();
-  std::lock_guard guard(state_lock_);
-  FHostModule = 0;
-  FHostModuleHandle = nullptr;
-  FMessagesProcessorHandle = 0;
+  {
+    std::lock_guard guard(state_lock_);
+    FHostModule = 0;
+    FHostModuleHandle = nullptr;
+    FMessagesProcessorHandle = 0;
+  }
+  // The help viewer's windows and library go with the last loaded instance: the library's detach runs
+  // under the loader lock, where closing them could deadlock.
+  bool any_loaded = false;
+  ForEachPluginInstance([&](TkvoPlugin& other) { any_loaded = any_loaded || other.LoadCount() > 0; });
+  if (!any_loaded) platform::SystemHelpViewer().Release();
 }
 
 // --- language ---

@@ -50,7 +50,10 @@ enum {
 
 /* Posted to the host's "MessagesProcessorHandle" after each new log entry: word parameter the instance's
    "ModuleIndex", long parameter 0. On POSIX the handle is a file descriptor that receives one 12-byte
-   record per notification: message, word and long parameter as little-endian 32-bit values. */
+   record per notification: message, word and long parameter as little-endian 32-bit values. Only
+   sockets, FIFOs/pipes and eventfds (one count per notification) are written to; any other descriptor
+   (regular file, directory, terminal or other device) is ignored, as a stale window handle is on
+   Windows, so a stale handle whose number now names a host's file never corrupts it. */
 #define KVO_MSG_LOG_CHANGED 1809
 
 /* The interface version the module implements (3.0). Creates no instance; any handle, 0 included. */

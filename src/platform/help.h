@@ -1,7 +1,9 @@
 // The compiled help viewer: shows a topic of a help file by context number, or its table of contents.
 //
-// On Windows this is the system's HTML Help control, found through its COM registration and loaded at
-// most once per process; its windows are closed and the library released when this module goes away.
+// On Windows this is the system's HTML Help control, found through its COM registration and loaded on
+// first use; Release closes its windows and frees the library (the module does so when its last
+// instance unloads), and a later request loads it again. Nothing runs when the module is detached: that
+// happens under the loader lock, where closing windows or freeing a library can deadlock.
 // On POSIX the request goes to an external viewer program started detached: the command in
 // KVO_HELP_VIEWER (run by /bin/sh; %f and %c stand unquoted for the file and the context number, which
 // reach the viewer as single arguments, the context empty for the table of contents; %% is a percent
@@ -48,6 +50,9 @@ class HelpViewer {
   virtual HelpWindow ShowContext(HelpWindow owner, const HelpTarget& target, uint32_t context) = 0;
   // Shows the table of contents; same result as ShowContext.
   virtual HelpWindow ShowContents(HelpWindow owner, const HelpTarget& target) = 0;
+  // Closes the viewer's windows and releases what it loaded. Never call it from a library's detach.
+  // Viewers that own no windows (the external programs on POSIX) have nothing to release.
+  virtual void Release() {}
 };
 
 // The system's viewer, one per process.

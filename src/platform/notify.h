@@ -3,7 +3,9 @@
 // Windows: `target` is a window handle and the notification is PostMessageA(target, message, wparam,
 // lparam). POSIX: `target` is a file descriptor the host reads (socket, pipe or eventfd); one notification
 // is one 12-byte record of three little-endian 32-bit values: message, wparam, lparam. An eventfd takes
-// only 8-byte counts, so there each notification adds one to the count.
+// only 8-byte counts, so there each notification adds one to the count. Any other kind of descriptor
+// (regular file, directory, terminal, other device) is written nothing: hosts reuse descriptor numbers,
+// so such a handle is a stale one.
 //
 // Thread contract: [any-thread]. Never blocks and never raises SIGPIPE; a stale or invalid target is
 // ignored, as a stale window handle is.

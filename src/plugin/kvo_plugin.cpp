@@ -7,6 +7,7 @@
 #include "language/wtransl.h"
 #include "platform/atomic.h"
 #include "platform/files.h"
+#include "platform/help.h"
 #include "platform/host_module.h"
 #include "platform/module.h"
 #include "platform/notify.h"
@@ -99,7 +100,24 @@ std::string TkvoPlugin::INISectionPrefix() const {
   std::lock_guard guard(state_lock_);
   return FINISectionPrefix;
 }
+namespace {
+// The settings commands running on this thread, innermost first.
+thread_local const TkvoPlugin::StoreOverride* t_store_override = nullptr;
+}  // namespace
+
+TkvoPlugin::StoreOverride::StoreOverride(const TkvoPlugin& plugin, std::string ini_file)
+    : plugin_(plugin), ini_file_(std::move(ini_file)), outer_(t_store_override) {
+  t_store_override = this;
+}
+
+TkvoPlugin::StoreOverride::~StoreOverride() {
+  t_store_override = outer_;
+}
+
 std::string TkvoPlugin::INIFile() const {
+  for (const StoreOverride* o = t_store_override; o != nullptr; o = o->outer_) {
+    if (&o->plugin_ == this) return o->ini_file_;
+  }
   std::lock_guard guard(state_lock_);
   return FINIFile;
 }
@@ -272,10 +290,17 @@ void TkvoPlugin::DoUnload(TParamsList* parameters) {
     std::this_thread::yield();
   ReleaseRowLists();
   ClearLog();
-  std::lock_guard guard(state_lock_);
-  FHostModule = 0;
-  FHostModuleHandle = nullptr;
-  FMessagesProcessorHandle = 0;
+  {
+    std::lock_guard guard(state_lock_);
+    FHostModule = 0;
+    FHostModuleHandle = nullptr;
+    FMessagesProcessorHandle = 0;
+  }
+  // The help viewer's windows and library go with the last loaded instance: the library's detach runs
+  // under the loader lock, where closing them could deadlock.
+  bool any_loaded = false;
+  ForEachPluginInstance([&](TkvoPlugin& other) { any_loaded = any_loaded || other.LoadCount() > 0; });
+  if (!any_loaded) platform::SystemHelpViewer().Release();
 }
 
 // --- language ---

@@ -12,9 +12,11 @@
 //   - The log has its own lock (PluginLog); the item definitions have theirs (ParserItems).
 //   - Host parameters, data sources and states are guarded by `state_lock_`, held only for reads and
 //     writes of those fields, never while an event runs.
-//   - `settings_file_lock_` orders the changes of the INI file: a settings command points it at another
-//     store and back around its events, so it holds the lock throughout, and every other change of the
-//     file waits for it. Taken before FLock and state_lock_.
+//   - A settings command ("SAVE-SETTINGS-NOW", "LOAD-SETTINGS-NOW") never changes FINIFile: it names
+//     its store through a StoreOverride, in force on its own thread only, so the options dialog, a
+//     first "LOAD" and reloads on other threads keep the instance's own store meanwhile.
+//   - `settings_file_lock_` orders the lasting changes of the INI file ("LOAD", "UNLOAD", the options
+//     dialog). Taken before FLock and state_lock_; no settings command takes it.
 //   - FBusy and FUnloaded are atomics; the load counter changes by atomic increment and decrement.
 //   - The result and event row lists live from the first "LOAD" to the last "UNLOAD"; data calls in
 //     flight are counted so the last "UNLOAD" destroys them only after those calls have left.
@@ -125,6 +127,8 @@ class TkvoPlugin : public TDataModule {
   int32_t ModuleIndex() const;
   std::string RegistryPath() const;
   std::string INISectionPrefix() const;
+  // The settings store's INI file (empty: the registry): a settings command's own store on the thread
+  // running it, else FINIFile.
   std::string INIFile() const;
   std::string ApplicationName() const;
   std::string Language() const;
@@ -191,6 +195,22 @@ class TkvoPlugin : public TDataModule {
   int32_t DoGetData(uint32_t data_source_id, TParamsList* parameters, void** data, TParamsList** rows);
   int32_t DoGetEvents(TParamsList** events);
 
+  // Makes `ini_file` (empty: the registry) this instance's settings store for the calling thread only,
+  // until destroyed; nests. What a settings command's events read and write.
+  class StoreOverride {
+   public:
+    StoreOverride(const TkvoPlugin& plugin, std::string ini_file);
+    ~StoreOverride();
+    StoreOverride(const StoreOverride&) = delete;
+    StoreOverride& operator=(const StoreOverride&) = delete;
+
+   private:
+    friend class TkvoPlugin;
+    const TkvoPlugin& plugin_;
+    std::string ini_file_;
+    const StoreOverride* outer_;
+  };
+
   // The data guard's view of the instance.
   std::atomic<bool> FBusy{false};
   std::atomic<bool> FUnloaded{false};
@@ -215,8 +235,7 @@ class TkvoPlugin : public TDataModule {
   int32_t FLoadCount = 0;         // atomic increment/decrement only
   int32_t FHandle = 0;            // set once by the registry before the instance is shared
 
-  // Held by a settings command from pointing FINIFile at its store until pointing it back, and by every
-  // other change of FINIFile, so that overlapping commands never restore each other's store.
+  // Held by every change of FINIFile and by "UNLOAD" while it saves into the file it names.
   platform::RecursiveLock settings_file_lock_;
 
   mutable platform::Lock state_lock_;

@@ -146,29 +146,24 @@ int32_t TkvoPlugin::CommandEvent(TParamsList* parameters) {
 }
 
 int32_t TkvoPlugin::CommandSettingsNow(bool load, TParamsList* parameters) {
-  // One settings command at a time: another one starting meanwhile would take this command's store for
-  // the instance's own and restore it last.
-  std::lock_guard settings(settings_file_lock_);
-  const std::string saved = INIFile();
+  // The named store is this thread's only: the options dialog, a first "LOAD" or a reload running on
+  // another thread meanwhile keep the instance's own, so a user's settings never land in this file.
   std::string ini_file;
-  ReadIniFileParam(parameters, true, ini_file);
-  auto restore = [&] {
-    std::lock_guard guard(state_lock_);
-    FINIFile = saved;
-  };
+  ReadIniFileParam(parameters, false, ini_file);
   try {
     if (load) {
-      OnLoadSettingsNow(*this);
-      restore();
+      {
+        StoreOverride named(*this, ini_file);
+        OnLoadSettingsNow(*this);
+      }
+      OnSaveSettingsNow(*this);  // what was just loaded goes to the instance's own store
+    } else {
+      StoreOverride named(*this, ini_file);
+      OnSaveSettingsNow(*this);
     }
-    OnSaveSettingsNow(*this);
   } catch (...) {
-    // Restored on failure too: left pointing at the other file, the instance's next save would
-    // overwrite that file with its own settings.
-    restore();
     return -3;
   }
-  restore();
   return 0;
 }
 

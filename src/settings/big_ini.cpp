@@ -11,6 +11,7 @@
 #include "platform/atomic_file.h"
 #include "platform/files.h"
 #include "platform/text_codec.h"
+#include "settings/float_text.h"
 
 namespace kvo {
 
@@ -115,6 +116,7 @@ TBigIniFile::~TBigIniFile() {
 void TBigIniFile::SetFileName(std::string_view file_name) {
   UpdateFile();
   FSections.Clear();
+  FPreamble.clear();
   FLastSectionIndex = 0;
   FFileName.assign(file_name);
   FModified = false;
@@ -134,13 +136,25 @@ void TBigIniFile::ReadFile() {
     std::string_view line = rest.substr(0, end);
     rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (line.empty() || (line.size() == 1 && line[0] == kCtrlZ)) continue;
+    if (line.size() == 1 && line[0] == kCtrlZ) continue;
+    if (line.empty()) {
+      // Empty lines of the top part are part of what a person laid out there.
+      if (lines == nullptr && !FPreamble.empty()) FPreamble.emplace_back();
+      continue;
+    }
     if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
       current = FSections.Add(line.substr(1, line.size() - 2));
       lines = &FSections.Lines(current);
     } else if (lines != nullptr) {
       lines->emplace_back(line);
+    } else {
+      FPreamble.emplace_back(line);
     }
+  }
+  // A file without sections ends its top part too; the empty lines there separate nothing.
+  if (lines == nullptr) {
+    while (!FPreamble.empty() && FPreamble.back().empty())
+      FPreamble.pop_back();
   }
   FSections.DropDuplicates();
   FSections.SetLastFoundIndex(0);
@@ -148,6 +162,8 @@ void TBigIniFile::ReadFile() {
 
 std::string TBigIniFile::FileText() const {
   size_t size = 0;
+  for (const std::string& line : FPreamble)
+    size += line.size() + 2;
   for (int32_t i = 0; i < FSections.Count(); ++i) {
     const TSectionList::TLines& lines = FSections.Lines(i);
     if (lines.empty()) continue;
@@ -157,6 +173,10 @@ std::string TBigIniFile::FileText() const {
   }
   std::string text;
   text.reserve(size);
+  for (const std::string& line : FPreamble) {
+    text += line;
+    text += "\r\n";
+  }
   for (int32_t i = 0; i < FSections.Count(); ++i) {
     const TSectionList::TLines& lines = FSections.Lines(i);
     if (lines.empty()) continue;
@@ -304,9 +324,7 @@ void TBigIniFile::WriteInteger(std::string_view section, std::string_view key, i
 }
 
 void TBigIniFile::WriteFloat(std::string_view section, std::string_view key, double value) {
-  char text[32];  // the shortest form of a double takes at most 24 characters
-  const std::to_chars_result written = std::to_chars(text, text + sizeof text, value);
-  WriteString(section, key, std::string_view(text, static_cast<size_t>(written.ptr - text)));
+  WriteString(section, key, FloatText(value));
 }
 
 void TBigIniFile::DeleteKey(std::string_view section, std::string_view key) {

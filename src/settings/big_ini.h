@@ -4,10 +4,12 @@
 // for each load or save and then destroys it; the file is read once on opening and written at most once.
 // The operating system's profile functions are not used.
 //
-// Reading keeps every non-empty line of a section as it is (comments included); lines before the first
-// section header are dropped, and of sections with equal names (letter case ignored) only the first stays.
-// Writing puts "[name]", the section's lines and one empty line for each section that has lines, with
-// CR LF line ends, and replaces the file crash-safely: a failed save leaves the previous file as it was.
+// Reading keeps every non-empty line of a section as it is (comments included), and of sections with
+// equal names (letter case ignored) only the first stays. Lines before the first section header (the
+// comments a person wrote at the top) belong to no section, but are kept as they are, empty lines
+// included, and written back at the top. Writing puts those lines, then "[name]", the section's lines and
+// one empty line for each section that has lines, with CR LF line ends, and replaces the file
+// crash-safely: a failed save leaves the previous file as it was.
 // Section and key names ignore letter case in the user's locale (on POSIX: A-Z only, so UTF-8 stays
 // intact). Values are stored as given; escaping is the business of the layer above.
 //
@@ -77,8 +79,9 @@ class TBigIniFile {
   // An empty key erases the section, unless section and value are empty too: that saves (UpdateFile).
   void WriteString(std::string_view section, std::string_view key, std::string_view value);
   void WriteInteger(std::string_view section, std::string_view key, int32_t value);
-  // The shortest text that reads back as the same number, with "." as the decimal separator. NaN and the
-  // infinities are written as "nan" and "inf", which read back as the default.
+  // The number as FloatText writes it: plain decimals unless the exponent is below -5 or at least 15, the
+  // fewest digits that read back the same, "." as separator. NaN and the infinities are written as "nan"
+  // and "inf", which read back as the default.
   void WriteFloat(std::string_view section, std::string_view key, double value);
 
   // Removes the key's line. A missing section is created empty, which is not written.
@@ -102,6 +105,7 @@ class TBigIniFile {
   bool FModified = false;
   int32_t FLastSectionIndex = 0;
   TSectionList FSections;
+  std::vector<std::string> FPreamble;  // the lines before the first section header, as read
 };
 
 }  // namespace kvo

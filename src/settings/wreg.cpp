@@ -18,6 +18,7 @@
 #include "runtime/publish.h"
 #include "settings/big_ini.h"
 #include "settings/escape_text.h"
+#include "settings/float_text.h"
 #include "text/text_utils.h"
 
 namespace kvo {
@@ -75,6 +76,13 @@ std::vector<std::string_view> Split(std::string_view text, char delimiter) {
     parts.push_back(text.substr(start, end - start));
     start = end + 1;
   }
+}
+
+// A value stored as text: a real number is written as people write it in a file they edit, in either
+// store; everything else as its own text.
+std::string StoredText(const Variant& value) {
+  if (value.type() == platform::kVtR8 || value.type() == platform::kVtR4) return FloatText(value.ToDouble());
+  return value.ToText();
 }
 
 bool IsNumberKind(TTypeKind kind) {
@@ -521,7 +529,7 @@ void TWreg::SaveItem(TStore& store, const TResolved& item, const std::string& va
     } else if (kind == tkFloat) {
       store.WriteFloat(value_name, value.ToDouble());
     } else if (!IsIgnoredKind(kind)) {
-      store.WriteText(value_name, value.ToText());
+      store.WriteText(value_name, StoredText(value));
     }
   } catch (const std::exception&) {
     store.DropBadValue(value_name);
@@ -544,7 +552,7 @@ void TWreg::ProcessCustom(TStore& store, const TResolved& item, const std::strin
         } else {
           Variant value;
           if (entry.Handler->GetValue(*item.Object, name, true, value) && !IsMissing(value)) {
-            store.WriteText(value_name, value.ToText());
+            store.WriteText(value_name, StoredText(value));
           }
         }
       }

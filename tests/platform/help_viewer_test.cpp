@@ -274,9 +274,10 @@ TEST(Win32Viewer, OpensTheBuiltHelpFileAtTheDialogsContext) {
   EXPECT_EQ(SystemHelpViewer().ShowContext(0, target, 4711), 0u);
 }
 
-// The module that loaded the viewer closes its windows and releases it when it is unloaded, without
-// blocking in the loader.
-TEST(Win32Viewer, UnloadingTheModuleClosesItsHelpWindows) {
+// The module closes the viewer's windows and releases it when its last instance unloads, never from its
+// detach under the loader lock: unloading with a window open leaves the window to its thread, and a
+// request after a release loads the viewer again.
+TEST(Win32Viewer, ReleasingTheViewerClosesItsHelpWindowsAndUnloadingLeavesThemAlone) {
   if (!CanOpenWindows()) GTEST_SKIP() << "no display: the help window cannot open (run under xvfb-run)";
   char program[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, program, MAX_PATH);
@@ -285,14 +286,25 @@ TEST(Win32Viewer, UnloadingTheModuleClosesItsHelpWindows) {
   HMODULE module = LoadLibraryA(probe.c_str());
   ASSERT_NE(module, nullptr) << probe;
   using ShowFunction = uintptr_t (*)(const char*, uint32_t);
+  using ReleaseFunction = void (*)();
   const auto show =
       reinterpret_cast<ShowFunction>(reinterpret_cast<void*>(GetProcAddress(module, "KvoProbeShowHelp")));
+  const auto release = reinterpret_cast<ReleaseFunction>(
+      reinterpret_cast<void*>(GetProcAddress(module, "KvoProbeReleaseHelp")));
   ASSERT_NE(show, nullptr);
+  ASSERT_NE(release, nullptr);
   const HWND window = reinterpret_cast<HWND>(show(WindowsPath(KVO_HELP_FILE).c_str(), 80));
   ASSERT_NE(window, nullptr);
   EXPECT_TRUE(IsWindow(window));
-  EXPECT_TRUE(FreeLibrary(module));
+  release();
   EXPECT_FALSE(IsWindow(window));
+
+  const HWND again = reinterpret_cast<HWND>(show(WindowsPath(KVO_HELP_FILE).c_str(), 80));
+  ASSERT_NE(again, nullptr) << "the viewer loads again after a release";
+  EXPECT_TRUE(FreeLibrary(module));
+  EXPECT_TRUE(IsWindow(again)) << "the detach path must not touch the viewer";
+  DestroyWindow(again);
+  EXPECT_FALSE(IsWindow(again));
 }
 #endif
 

@@ -9,14 +9,18 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
+#include <stdlib.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <future>
+#include <string>
 #endif
 
 namespace kvo::platform {
@@ -118,6 +122,36 @@ TEST(Notify, EventFdCountsNotifications) {
   EXPECT_EQ(read(fd, &count, sizeof count), 8);
   EXPECT_EQ(count, 2u);
   close(fd);
+}
+
+// A stale handle whose number the host reused for its output file must never grow that file.
+TEST(Notify, DescriptorsThatAreNoChannelAreWrittenNothing) {
+  std::FILE* output = std::tmpfile();
+  ASSERT_NE(output, nullptr);
+  const int file = dup(fileno(output));
+  std::fclose(output);
+  ASSERT_EQ(write(file, "a,b\n", 4), 4);
+  const int folder = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int device = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+  const struct {
+    const char* kind;
+    int fd;
+  } cases[] = {
+      {"regular file", file}, {"directory", folder}, {"character device", device}, {"terminal", terminal}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.kind);
+    ASSERT_GE(c.fd, 0);
+    struct stat before = {};
+    struct stat after = {};
+    ASSERT_EQ(fstat(c.fd, &before), 0);
+    const off_t offset = lseek(c.fd, 0, SEEK_CUR);
+    EXPECT_FALSE(PostNotification(c.fd, 1809, 1, 0));
+    ASSERT_EQ(fstat(c.fd, &after), 0);
+    EXPECT_EQ(after.st_size, before.st_size);
+    EXPECT_EQ(lseek(c.fd, 0, SEEK_CUR), offset);
+    close(c.fd);
+  }
 }
 
 TEST(Notify, InvalidDescriptorIsIgnored) {

@@ -30,3 +30,8 @@ extern "C" KVO_PROBE_EXPORT size_t KvoProbeModulePath(char* buffer, size_t size)
 extern "C" KVO_PROBE_EXPORT uintptr_t KvoProbeShowHelp(const char* file, uint32_t context) {
   return kvo::platform::SystemHelpViewer().ShowContext(0, {file, "", ""}, context);
 }
+
+// What the module does when its last instance unloads: closes the viewer's windows and releases it.
+extern "C" KVO_PROBE_EXPORT void KvoProbeReleaseHelp() {
+  kvo::platform::SystemHelpViewer().Release();
+}

@@ -100,14 +100,34 @@ TEST_F(BigIni, HeaderWithABlankBeforeOrAfterIsAnOrdinaryLine) {
   EXPECT_EQ(ini.ReadString("a", "m", ""), "2");
 }
 
-TEST_F(BigIni, LinesBeforeTheFirstSectionAreLostOnTheNextRewrite) {
-  const std::string path = Given("orphan=1\r\n; header comment\r\n[s]\r\nk=v\r\n");
-  {
-    TBigIniFile ini(path);
-    EXPECT_EQ(ini.Sections().Count(), 1);
-    ini.WriteString("s", "k", "w");
+// The comments a person wrote at the top survive every write-back unchanged, yet belong to no section.
+TEST_F(BigIni, LinesBeforeTheFirstSectionStayAtTheTopOnEveryRewrite) {
+  struct Case {
+    const char* what;
+    std::string file;
+    std::string top;  // as written back
+  };
+  const Case cases[] = {
+      {"key and comment", "orphan=1\r\n; header comment\r\n[s]\r\nk=v\r\n",
+       "orphan=1\r\n; header comment\r\n"},
+      {"empty lines inside kept, leading ones dropped", "\r\n\n# one\n\n# two\n\n[s]\nk=v\n",
+       "# one\r\n\r\n# two\r\n\r\n"},
+      {"no section yet", "; only a comment\r\n\r\n", "; only a comment\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = Given(c.file);
+    for (const char* value : {"w", "x"}) {
+      {
+        TBigIniFile ini(path);
+        EXPECT_LE(ini.Sections().Count(), 1);
+        EXPECT_EQ(ini.ReadString("", "orphan", "none"), "none");
+        EXPECT_EQ(ini.ReadString("s", "orphan", "none"), "none");
+        ini.WriteString("s", "k", value);
+      }
+      EXPECT_EQ(ReadRaw(path), c.top + "[s]\r\nk=" + value + "\r\n\r\n");
+    }
   }
-  EXPECT_EQ(ReadRaw(path), "[s]\r\nk=w\r\n\r\n");
 }
 
 TEST_F(BigIni, LaterSectionOfTheSameNameIsDroppedWithItsLines) {
@@ -314,7 +334,10 @@ INSTANTIATE_TEST_SUITE_P(
                       FloatCase{" 3.5 ", 3.5}, FloatCase{"1e-3", 0.001}, FloatCase{"", -7.25},
                       FloatCase{"abc", -7.25}, FloatCase{"1.2.3", -7.25}, FloatCase{"1,5.0", -7.25},
                       FloatCase{"nan", -7.25}, FloatCase{"inf", -7.25}, FloatCase{"1e999", -7.25},
-                      FloatCase{"0x1p3", -7.25}, FloatCase{"+-1", -7.25}, FloatCase{"1 000", -7.25}));
+                      FloatCase{"0x1p3", -7.25}, FloatCase{"+-1", -7.25}, FloatCase{"1 000", -7.25},
+                      // as earlier versions wrote them
+                      FloatCase{"1e+05", 100000.0}, FloatCase{"1e-04", 0.0001},
+                      FloatCase{"2,5e-06", 2.5e-6}));
 
 struct FloatTextCase {
   double value;
@@ -335,10 +358,16 @@ TEST_P(BigIniFloatText, WritesTheShortestTextWithAPoint) {
   EXPECT_EQ(ini.ReadFloat("f", "v", -1.0), GetParam().value);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, BigIniFloatText,
-                         ::testing::Values(FloatTextCase{1.5, "1.5"}, FloatTextCase{0.1, "0.1"},
-                                           FloatTextCase{100.0, "100"}, FloatTextCase{-0.25, "-0.25"},
-                                           FloatTextCase{1e20, "1e+20"}, FloatTextCase{0.0, "0"}));
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BigIniFloatText,
+    ::testing::Values(FloatTextCase{1.5, "1.5"}, FloatTextCase{0.1, "0.1"}, FloatTextCase{100.0, "100"},
+                      FloatTextCase{-0.25, "-0.25"}, FloatTextCase{1e20, "1e+20"}, FloatTextCase{0.0, "0"},
+                      // plain decimals for exponents -5 to 14
+                      FloatTextCase{100000.0, "100000"}, FloatTextCase{0.0001, "0.0001"},
+                      FloatTextCase{1e-5, "0.00001"}, FloatTextCase{-0.000123, "-0.000123"},
+                      FloatTextCase{123456789012345.0, "123456789012345"},
+                      FloatTextCase{1234567.125, "1234567.125"}, FloatTextCase{1e-6, "1e-06"},
+                      FloatTextCase{1e15, "1e+15"}, FloatTextCase{-2.5e-7, "-2.5e-07"}));
 
 TEST_F(BigIni, WrittenFloatsReadBackExactly) {
   const std::string path = folder_.File("f.ini");

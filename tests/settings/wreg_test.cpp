@@ -584,6 +584,26 @@ TEST_F(WregTest, VariantPropertiesTravelAsText) {
   EXPECT_EQ(f.form->Extra.ToText(), "5");
 }
 
+// A real number stored as text is written as people write it, in the INI file and the registry alike.
+TEST_F(WregTest, RealVariantsAreStoredInPlainDecimalsInBothStores) {
+  const struct {
+    double value;
+    const char* text;
+  } cases[] = {{100000.0, "100000"}, {0.0001, "0.0001"}, {2.5e-7, "2.5e-07"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    FormFixture f;
+    f.form->Extra = Variant::FromDouble(c.value);
+    const std::string ini = IniPath();
+    ASSERT_TRUE(MakeWreg({"Extra,Extra"}, ini)->SaveToStore(f.form.get()));
+    EXPECT_EQ(ReadFile(ini), std::string("[Common]\r\nExtra=") + c.text + "\r\n\r\n");
+    ASSERT_TRUE(MakeWreg({"Extra,Extra"})->SaveToStore(f.form.get()));
+    std::string stored;
+    EXPECT_TRUE(Key().ReadString("Extra", &stored));
+    EXPECT_EQ(stored, c.text);
+  }
+}
+
 TEST_F(WregTest, SetsAndEventsAreNeitherReadNorWritten) {
   FormFixture f;
   f.form->Anchors = 1;

@@ -31,6 +31,7 @@
 #include "platform/registry.h"
 #include "plugin/plugin_registry.h"
 #include "runtime/properties.h"
+#include "settings/big_ini.h"
 #include "support/deadband_ini.h"
 #include "support/scratch_store.h"
 
@@ -1253,6 +1254,104 @@ TEST_F(ModuleStress, SettingsCommandsFromManyThreadsLeaveTheInstancesOwnFile) {
   ASSERT_NE(plugin, nullptr);
   EXPECT_EQ(plugin->INIFile(), own);
   EXPECT_EQ(Command("UNLOAD").Text("INI-FILE", own).On(handle), 0);
+}
+
+// What the options dialog does when the user confirms it: the form loads the store when it is made,
+// takes the user's variable, saves every key when it closes with OK and becomes the settings form.
+void ConfirmOptions(TaPlugin& plugin, const std::string& variable) {
+  TfrmOption* form = nullptr;
+  {
+    std::lock_guard guard(plugin);
+    form = Create<TfrmOption>(&plugin);
+  }
+  SetStrProp(*form->FindComponent("var1"), "Text", variable);
+  SetOrdProp(*form->FindComponent("type1"), "ItemIndex", 0);
+  form->ModalResult = mrOk;
+  form->Close();
+  plugin.AdoptSettingsForm(form);
+}
+
+std::string StoredVariable(const std::string& ini_file) {
+  return TBigIniFile(ini_file).ReadString("Common", "Var1", "?");
+}
+
+// While "SAVE-SETTINGS-NOW" names another file on one thread, the user confirms the options dialog on
+// another: each confirmation lands in the instance's own file at once, and the dialog never reads the
+// command's file.
+TEST_F(ModuleStress, OptionsConfirmedDuringASettingsCommandLandInTheOwnFile) {
+  constexpr int kConfirmations = 30;
+  constexpr int32_t kHandle = 21000;
+  testing::ScratchStore store("kvo-stress-confirm", "kvo-test-stress-confirm");
+  const std::string own = store.File("own.ini");
+  const std::string other = store.File("other.ini");
+  ASSERT_TRUE(testing::WriteTextFile(own, testing::DeadbandIniText(0, {{"v", 0, kBand}})));
+  ASSERT_EQ(Command("LOAD").Text("INI-FILE", own).On(kHandle), 0);
+  TaPlugin* plugin = Plugin(kHandle);
+  ASSERT_NE(plugin, nullptr);
+
+  std::atomic<bool> done{false};
+  std::atomic<int> failures{0};
+  std::thread commands([&] {
+    while (!done.load())
+      failures += Command("SAVE-SETTINGS-NOW").Text("INI-FILE", other).On(kHandle) != 0;
+  });
+  std::vector<std::string> misplaced;
+  for (int round = 0; round < kConfirmations; ++round) {
+    const std::string user = "user" + std::to_string(round);
+    ConfirmOptions(*plugin, user);
+    if (StoredVariable(own) != user) misplaced.push_back(user);
+  }
+  done.store(true);
+  commands.join();
+  EXPECT_EQ(failures.load(), 0);
+  EXPECT_EQ(misplaced, std::vector<std::string>{}) << "confirmed settings missing from the own file";
+  const std::vector<TDeadBandListItem> items = plugin->Filter().Items();
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_EQ(items[0].VarName, "user" + std::to_string(kConfirmations - 1));
+  EXPECT_EQ(plugin->INIFile(), own);
+  EXPECT_EQ(Command("UNLOAD").Text("INI-FILE", own).On(kHandle), 0);
+}
+
+// A host's first "LOAD" while settings commands name another file for the same handle: the instance
+// loads its own file, and the commands' file only ever receives what the instance holds.
+TEST_F(ModuleStress, FirstLoadDuringSettingsCommandsReadsTheOwnFile) {
+  constexpr int kLoads = 24;
+  constexpr int32_t kFirstHandle = 21100;
+  testing::ScratchStore store("kvo-stress-first-load", "kvo-test-stress-first-load");
+  const std::string own = store.File("own.ini");
+  ASSERT_TRUE(testing::WriteTextFile(own, testing::DeadbandIniText(0, {{"own", 0, kBand}})));
+  std::vector<std::string> wrong;
+  int failures = 0;
+  for (int round = 0; round < kLoads; ++round) {
+    const int32_t handle = kFirstHandle + round;
+    const std::string other = store.File("other" + std::to_string(round) + ".ini");
+    ASSERT_TRUE(testing::WriteTextFile(other, testing::DeadbandIniText(0, {{"other", 0, kBand}})));
+    std::atomic<bool> loaded{false};
+    std::atomic<bool> started{false};
+    std::atomic<int> command_failures{0};
+    std::thread commands([&] {
+      started.store(true);
+      for (int n = 0; n < 2000 && !loaded.load(); ++n)
+        command_failures += Command("SAVE-SETTINGS-NOW").Text("INI-FILE", other).On(handle) != 0;
+    });
+    while (!started.load())
+      std::this_thread::yield();
+    failures += Command("LOAD").Text("INI-FILE", own).On(handle) != 0;
+    loaded.store(true);
+    commands.join();
+    failures += command_failures.load();
+    TaPlugin* plugin = Plugin(handle);
+    ASSERT_NE(plugin, nullptr);
+    const std::vector<TDeadBandListItem> items = plugin->Filter().Items();
+    const std::string name = items.size() == 1 ? items[0].VarName : "items: " + std::to_string(items.size());
+    if (name != "own") wrong.push_back(std::to_string(round) + ": " + name);
+    const std::string saved = StoredVariable(other);
+    if (saved != "own" && saved != "other") wrong.push_back(std::to_string(round) + " saved " + saved);
+    failures += Command("UNLOAD").Text("INI-FILE", own).On(handle) != 0;
+  }
+  EXPECT_EQ(failures, 0);
+  EXPECT_EQ(wrong, std::vector<std::string>{});
+  EXPECT_EQ(StoredVariable(own), "own") << "no command wrote the own file";
 }
 
 }  // namespace

@@ -73,12 +73,12 @@ bool PostNotification(intptr_t target, uint32_t message, uint32_t wparam, int32_
         sent = send(fd, record, sizeof record, MSG_DONTWAIT | MSG_NOSIGNAL);
       } while (sent < 0 && errno == EINTR);
       posted = sent == static_cast<ssize_t>(sizeof record);
-    } else {
+    } else if (S_ISFIFO(info.st_mode) || ((info.st_mode & S_IFMT) == 0 && IsEventFd(fd))) {
       // The descriptor may be shared with the host, so O_NONBLOCK cannot be set on it; poll instead. A
       // record below PIPE_BUF is written whole or not at all.
       pollfd ready{fd, POLLOUT, 0};
       if (poll(&ready, 1, 0) == 1 && (ready.revents & POLLOUT) != 0) {
-        if ((info.st_mode & S_IFMT) == 0 && IsEventFd(fd)) {
+        if (!S_ISFIFO(info.st_mode)) {
           // An eventfd takes 8-byte counts only: each notification counts one.
           const uint64_t one = 1;
           posted = WriteWithoutSigpipe(fd, &one, sizeof one) == static_cast<ssize_t>(sizeof one);
@@ -87,6 +87,8 @@ bool PostNotification(intptr_t target, uint32_t message, uint32_t wparam, int32_
         }
       }
     }
+    // Anything else (a regular file, a directory, a terminal or another device) is a stale handle whose
+    // number the host has reused: writing there would corrupt the host's own file.
   }
   errno = saved_errno;
   return posted;

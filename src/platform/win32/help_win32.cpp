@@ -50,35 +50,24 @@ std::string RegisteredViewerFile() {
   return file;
 }
 
-// Process exit: the loader has already detached the libraries loaded after this one.
-bool ProcessExiting() {
-  using ShutdownFn = BOOLEAN(WINAPI*)();
-  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-  if (ntdll == nullptr) return false;
-  const auto in_progress = reinterpret_cast<ShutdownFn>(
-      reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlDllShutdownInProgress")));
-  return in_progress != nullptr && in_progress() != 0;
-}
-
 class Win32HelpViewer final : public HelpViewer {
  public:
   Win32HelpViewer() = default;
   Win32HelpViewer(const Win32HelpViewer&) = delete;
   Win32HelpViewer& operator=(const Win32HelpViewer&) = delete;
 
-  // Runs when the module is released (or the program ends). Inside a DLL this is DllMain's detach,
-  // under the loader lock: the viewer's windows are closed and its library released only when this
-  // module alone is being unloaded; at process exit the viewer has already been detached and calling
-  // into it would touch a library that is gone, so the system is left to clean up.
-  ~Win32HelpViewer() override {
-    if (library_ == nullptr || ProcessExiting()) return;
-    if (html_help_ != nullptr) html_help_(nullptr, nullptr, kHelpCloseAll, 0);
-    FreeLibrary(library_);
+  // Never destroyed (see SystemHelpViewer): a destructor would run in DllMain's detach, under the loader
+  // lock, where closing windows and freeing a library are a known deadlock.
+  ~Win32HelpViewer() override = default;
+
+  bool Available() override {
+    std::lock_guard<std::mutex> guard(lock_);
+    return Function() != nullptr;
   }
 
-  bool Available() override { return Function() != nullptr; }
-
+  // The viewer is called under the lock, so that Release never frees the library during a call.
   HelpWindow ShowContext(HelpWindow owner, const HelpTarget& target, uint32_t context) override {
+    std::lock_guard<std::mutex> guard(lock_);
     const HtmlHelpFn fn = Function();
     if (fn == nullptr) return 0;
     const std::string path = HelpPathText(target);
@@ -87,17 +76,29 @@ class Win32HelpViewer final : public HelpViewer {
   }
 
   HelpWindow ShowContents(HelpWindow owner, const HelpTarget& target) override {
+    std::lock_guard<std::mutex> guard(lock_);
     const HtmlHelpFn fn = Function();
     if (fn == nullptr) return 0;
     const std::string path = HelpPathText(target);
     return reinterpret_cast<HelpWindow>(fn(reinterpret_cast<HWND>(owner), path.c_str(), kHelpDisplayToc, 0));
   }
 
+  void Release() override {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (library_ != nullptr) {
+      if (html_help_ != nullptr) html_help_(nullptr, nullptr, kHelpCloseAll, 0);
+      FreeLibrary(library_);
+    }
+    library_ = nullptr;
+    html_help_ = nullptr;
+    load_tried_ = false;  // the next request may load it again
+  }
+
  private:
   // The viewer's entry point, loading its library on first success; null when there is no viewer.
-  // A library that was loaded once is never loaded again, even when it lacked the entry points.
+  // A library that was loaded once is not loaded again until Release, even when it lacked the entry
+  // points. Called under lock_.
   HtmlHelpFn Function() {
-    std::lock_guard<std::mutex> guard(lock_);
     if (html_help_ != nullptr) return html_help_;
     if (load_tried_) return nullptr;
     const std::string file = RegisteredViewerFile();
@@ -126,8 +127,9 @@ class Win32HelpViewer final : public HelpViewer {
 }  // namespace
 
 HelpViewer& SystemHelpViewer() {
-  static Win32HelpViewer viewer;
-  return viewer;
+  // Left to the system at exit, so that nothing of the viewer runs in the detach path.
+  static Win32HelpViewer* const viewer = new Win32HelpViewer;
+  return *viewer;
 }
 
 }  // namespace kvo::platform

@@ -104,4 +104,8 @@ class TBigIniFile {
   TSectionList FSections;
 };
 
+// The integer forms ReadInteger reads: decimal, or hexadecimal after "$" or "0x"; false when `text` is
+// none of them (then `result` is unchanged).
+bool IniIntegerFromText(std::string_view text, int32_t& result);
+
 }  // namespace kvo

@@ -1,6 +1,7 @@
 // Layout, selection and value rules of the dialog controls, and their published properties by name.
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <memory>
 #include <string>
 #include <vector>
@@ -305,6 +306,31 @@ TEST(SpinEdit, TextShowsTheDecimalsAndReadsNumbers) {
     EXPECT_EQ(spin.Value(), c.value) << c.set;
     EXPECT_EQ(spin.Text(), c.shown) << c.set;
   }
+}
+
+// A band shown under a locale whose decimal separator is "," must still read back as itself.
+TEST(SpinEdit, TextKeepsTheDotUnderACommaLocale) {
+  const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+  const char* found = nullptr;
+  for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "German_Germany.1252", "German"}) {
+    if (std::setlocale(LC_NUMERIC, name) != nullptr && std::localeconv()->decimal_point[0] == ',') {
+      found = name;
+      break;
+    }
+  }
+  if (found == nullptr) {
+    std::setlocale(LC_NUMERIC, previous.c_str());
+    GTEST_SKIP() << "no locale with a decimal comma on this machine";
+  }
+  TRxSpinEdit spin(nullptr);
+  spin.SetValueType(TValueType::vtFloat);
+  spin.SetDecimals(6);
+  spin.SetValue(0.5);
+  const std::string shown = spin.Text();
+  spin.SetText(shown);
+  std::setlocale(LC_NUMERIC, previous.c_str());
+  EXPECT_EQ(shown, "0.500000") << found;
+  EXPECT_EQ(spin.Value(), 0.5) << found;
 }
 
 TEST(SpinEdit, IntegerValuesAreRoundedAndStepsUseTheIncrement) {

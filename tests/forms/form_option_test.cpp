@@ -339,6 +339,29 @@ TEST_F(FormOption, WithoutAModuleOwnerTheFormKeepsItsDesignPosition) {
   EXPECT_EQ(form->Caption, "");
 }
 
+// The property store's message boxes are captioned with the host's application name, else the module's.
+TEST_F(FormOption, LoadNamesTheApplicationAfterTheHostOrElseTheModule) {
+  EXPECT_EQ(Application().Title(), "Deadband");
+  std::unique_ptr<TaPlugin> other{Create<TaPlugin>(nullptr)};
+  TParamsList load;
+  load.Add("RegistryPath", Variant::FromText(key_path_));
+  load.Add("ApplicationName", Variant::FromText("Data Logger"));
+  ASSERT_EQ(other->ExecuteCommand("LOAD", &load), 0);
+  EXPECT_EQ(Application().Title(), "Data Logger");
+}
+
+// No stored place: the model centres on its desktop and asks the view to centre on the real screen; a
+// stored place is kept as it is.
+TEST_F(FormOption, OnlyAFormWithoutAStoredPlaceAsksToBeCentredOnTheScreen) {
+  TfrmOption* centred = NewForm();
+  EXPECT_EQ(centred->Position, TPosition::poScreenCenter);
+  centred->SetBounds(40, 50, 520, 430);
+  ASSERT_TRUE(plugin->SaveProperties(&centred->Properties->Strings(), centred, std::string()));
+  TfrmOption* placed = NewForm();
+  EXPECT_EQ(placed->Position, TPosition::poDesigned);
+  EXPECT_EQ(placed->Left(), 40);
+}
+
 TEST_F(FormOption, TwoFormsOfOneModuleGetDistinctNames) {
   TfrmOption* settings = NewForm();
   TfrmOption* dialog = NewForm();

@@ -350,18 +350,6 @@ TEST_F(FormOption, LoadNamesTheApplicationAfterTheHostOrElseTheModule) {
   EXPECT_EQ(Application().Title(), "Data Logger");
 }
 
-// No stored place: the model centres on its desktop and asks the view to centre on the real screen; a
-// stored place is kept as it is.
-TEST_F(FormOption, OnlyAFormWithoutAStoredPlaceAsksToBeCentredOnTheScreen) {
-  TfrmOption* centred = NewForm();
-  EXPECT_EQ(centred->Position, TPosition::poScreenCenter);
-  centred->SetBounds(40, 50, 520, 430);
-  ASSERT_TRUE(plugin->SaveProperties(&centred->Properties->Strings(), centred, std::string()));
-  TfrmOption* placed = NewForm();
-  EXPECT_EQ(placed->Position, TPosition::poDesigned);
-  EXPECT_EQ(placed->Left(), 40);
-}
-
 TEST_F(FormOption, TwoFormsOfOneModuleGetDistinctNames) {
   TfrmOption* settings = NewForm();
   TfrmOption* dialog = NewForm();

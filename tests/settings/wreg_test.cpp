@@ -1019,18 +1019,6 @@ TEST_F(WregTest, AccessErrorsShowAnErrorBoxCaptionedWithTheApplicationTitle) {
   EXPECT_EQ(shown[0].icon, platform::MessageIcon::kError);
 }
 
-// A store that cannot be opened says why, for the dialog that has to tell the user.
-TEST_F(WregTest, AStoreThatCannotBeOpenedGivesItsReason) {
-  FormFixture f;
-  auto wreg = MakeWreg({"Left,Left"});
-  wreg->SetRegistryRoot(rrNone);
-  EXPECT_FALSE(wreg->SaveToStore(f.form.get()));
-  EXPECT_NE(wreg->LastError().find("cannot be opened"), std::string::npos) << wreg->LastError();
-  wreg->SetRegistryRoot(rrHKEY_CURRENT_USER);
-  EXPECT_TRUE(wreg->SaveToStore(f.form.get()));
-  EXPECT_EQ(wreg->LastError(), "");
-}
-
 #if !defined(_WIN32)
 // A save whose file replacement fails keeps the stored settings: the registry store passes over the
 // failed values without a message (a failed write drops the value, and dropping fails the same way), the

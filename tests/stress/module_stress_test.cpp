@@ -62,6 +62,31 @@ TaPlugin* Plugin(int32_t handle) {
   return static_cast<TaPlugin*>(instance);
 }
 
+// An instance made beside a copy of the shipped language file, with one absolute item on "v" in the
+// store's "settings.ini" for its "LOAD".
+TaPlugin* InstanceWithShippedLanguage(const testing::ScratchStore& store, int32_t handle) {
+  std::ifstream shipped(KVO_SHIPPED_LANGUAGE_FILE, std::ios::binary);
+  EXPECT_TRUE(testing::WriteTextFile(
+      store.File("deadband.lng"),
+      std::string(std::istreambuf_iterator<char>(shipped), std::istreambuf_iterator<char>())));
+  EXPECT_TRUE(
+      testing::WriteTextFile(store.File("settings.ini"), testing::DeadbandIniText(0, {{"v", 0, kBand}})));
+  // The instance reads the language file beside what it takes for its own file when it is made.
+  const std::string previous = platform::OverrideOwnModulePath(store.File("deadband.module"));
+  TaPlugin* plugin = Plugin(handle);
+  platform::OverrideOwnModulePath(previous);
+  return plugin;
+}
+
+int32_t SendCommand(int32_t handle, const char* name,
+                    const std::vector<std::pair<const char*, std::string>>& texts) {
+  TParamsList parameters;
+  parameters.Add("COMMAND", Variant::FromText(name));
+  for (const auto& [key, text] : texts)
+    parameters.Add(key, Variant::FromText(text));
+  return ::ExecutePluginCommand(handle, Out(&parameters));
+}
+
 // One absolute item on "v", as an INI file for "LOAD"; the file is removed with the object.
 class OneAbsoluteItemFile {
  public:
@@ -494,24 +519,12 @@ TEST_F(ModuleStress, SettingsSavedAndReloadedFromManyThreadsStayWhole) {
 TEST_F(ModuleStress, LanguageChangesWhileTheSettingsFormIsReloaded) {
   constexpr int32_t kHandle = 600;
   testing::ScratchStore store("kvo-stress-language", "kvo-test-stress-language");
-  std::ifstream shipped(KVO_SHIPPED_LANGUAGE_FILE, std::ios::binary);
-  ASSERT_TRUE(testing::WriteTextFile(
-      store.File("deadband.lng"),
-      std::string(std::istreambuf_iterator<char>(shipped), std::istreambuf_iterator<char>())));
   const std::string ini = store.File("settings.ini");
-  ASSERT_TRUE(testing::WriteTextFile(ini, testing::DeadbandIniText(0, {{"v", 0, kBand}})));
-  // The instance reads the language file beside what it takes for its own file when it is made.
-  const std::string previous = platform::OverrideOwnModulePath(store.File("deadband.module"));
-  TaPlugin* plugin = Plugin(kHandle);
-  platform::OverrideOwnModulePath(previous);
+  TaPlugin* plugin = InstanceWithShippedLanguage(store, kHandle);
   ASSERT_NE(plugin, nullptr);
   ASSERT_FALSE(plugin->Transl()->LanguageFile.empty());
   auto command = [](const char* name, const std::vector<std::pair<const char*, std::string>>& texts) {
-    TParamsList parameters;
-    parameters.Add("COMMAND", Variant::FromText(name));
-    for (const auto& [key, text] : texts)
-      parameters.Add(key, Variant::FromText(text));
-    return ::ExecutePluginCommand(kHandle, Out(&parameters));
+    return SendCommand(kHandle, name, texts);
   };
   ASSERT_EQ(command("LOAD", {{"INI-FILE", ini}}), 0);
 
@@ -555,22 +568,12 @@ TEST_F(ModuleStress, LanguageChangesWhileTheSettingsFormIsReloaded) {
 TEST_F(ModuleStress, LanguageChangesWhileTheOptionsDialogIsShown) {
   constexpr int32_t kHandle = 610;
   testing::ScratchStore store("kvo-stress-dialog", "kvo-test-stress-dialog");
-  std::ifstream shipped(KVO_SHIPPED_LANGUAGE_FILE, std::ios::binary);
-  ASSERT_TRUE(testing::WriteTextFile(
-      store.File("deadband.lng"),
-      std::string(std::istreambuf_iterator<char>(shipped), std::istreambuf_iterator<char>())));
   const std::string ini = store.File("settings.ini");
-  ASSERT_TRUE(testing::WriteTextFile(ini, testing::DeadbandIniText(0, {{"v", 0, kBand}})));
-  const std::string previous = platform::OverrideOwnModulePath(store.File("deadband.module"));
-  TaPlugin* plugin = Plugin(kHandle);
-  platform::OverrideOwnModulePath(previous);
+  TaPlugin* plugin = InstanceWithShippedLanguage(store, kHandle);
   ASSERT_NE(plugin, nullptr);
+  ASSERT_FALSE(plugin->Transl()->LanguageFile.empty());
   auto command = [](const char* name, const std::vector<std::pair<const char*, std::string>>& texts) {
-    TParamsList parameters;
-    parameters.Add("COMMAND", Variant::FromText(name));
-    for (const auto& [key, text] : texts)
-      parameters.Add(key, Variant::FromText(text));
-    return ::ExecutePluginCommand(kHandle, Out(&parameters));
+    return SendCommand(kHandle, name, texts);
   };
   ASSERT_EQ(command("LOAD", {{"INI-FILE", ini}, {"LANGUAGE", "EN"}}), 0);
 

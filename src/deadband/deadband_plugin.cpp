@@ -1,10 +1,13 @@
 // The deadband module's data module: its configuration and event handlers.
 #include "deadband/deadband_plugin.h"
 
+#include <algorithm>
 #include <mutex>
+#include <string>
 
 #include "language/wtransl.h"
 #include "plugin/plugin_registry.h"
+#include "runtime/application.h"
 #include "view/form_view.h"
 
 namespace kvo {
@@ -53,10 +56,19 @@ void TaPlugin::AdoptSettingsForm(TfrmOption* form) {
 }
 
 void TaPlugin::kvoPluginCreate(TObject&) {
-  if (Transl()) Transl()->ComponentProperties.Add("Columns");
+  if (!Transl()) return;
+  Transl()->ComponentProperties.Add("Columns");
+  // The view reads a shown dialog's texts without the main lock: "LANGUAGE" passes it by. The walk
+  // runs under the main lock, which guards the list.
+  Transl()->LeaveOut = [this](const TComponent& component) {
+    return std::find(FShownDialogs.begin(), FShownDialogs.end(), &component) != FShownDialogs.end();
+  };
 }
 
 void TaPlugin::kvoPluginLoad(TkvoPlugin&, TParamsList*, int32_t&) {
+  // The caption of the property store's message boxes.
+  const std::string application = ApplicationName();
+  Application().SetTitle(application.empty() ? Description : application);
   std::lock_guard guard(*this);
   ClearItems();
   // A repeated "LOAD" starts from the store again rather than from what an earlier load left.
@@ -91,11 +103,21 @@ void TaPlugin::kvoPluginShowOptionsDialog(TkvoPlugin&, TModuleTypes, TParamsList
   // The dialog shows what was last stored, not the settings form's controls. It is one of this module's
   // components, whose list the main lock guards; it is shown without the lock.
   TfrmOption* form = nullptr;
+  std::string language;
   {
     std::lock_guard guard(*this);
     form = Create<TfrmOption>(this);
+    FShownDialogs.push_back(form);
+    language = Language();
   }
-  if (view::ShowModal(*form) == mrOk) {
+  const int32_t result = view::ShowModal(*form);
+  {
+    std::lock_guard guard(*this);
+    std::erase(FShownDialogs, form);
+  }
+  if (result == mrOk) {
+    // A language that came while the dialog was shown reaches it now, as the new settings form.
+    if (Language() != language) TranslateComponent(form);
     success = true;
     AdoptSettingsForm(form);
     return;

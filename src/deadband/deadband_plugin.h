@@ -7,10 +7,12 @@
 //
 // Thread contract: as TkvoPlugin. The items and the relationship live in the filter under its item lock;
 // the settings form is created, replaced, reloaded and destroyed only under the instance's main lock
-// (Lock/Unlock), by the load, unload and settings events.
+// (Lock/Unlock), by the load, unload and settings events. A dialog on screen belongs to the view's thread
+// until it ends: translations leave it out meanwhile.
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "deadband/deadband_filter.h"
 #include "deadband/deadband_settings.h"
@@ -54,7 +56,8 @@ class TaPlugin : public TkvoPlugin {
                             int32_t& result);
 
   DeadbandFilter FFilter;
-  TfrmOption* FOptionsForm = nullptr;  // guarded by the main lock; owned as a component
+  TfrmOption* FOptionsForm = nullptr;      // guarded by the main lock; owned as a component
+  std::vector<TfrmOption*> FShownDialogs;  // guarded by the main lock: the dialogs on screen now
 };
 
 // Makes TaPlugin the class of the module's instances. Called once by the module's start-up code.

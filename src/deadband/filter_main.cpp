@@ -2,9 +2,11 @@
 #include "deadband/filter_main.h"
 
 #include <algorithm>
+#include <exception>
 #include <string>
 #include <string_view>
 
+#include "platform/ui.h"
 #include "plugin/kvo_plugin.h"
 #include "runtime/application.h"
 #include "runtime/properties.h"
@@ -206,9 +208,13 @@ void TfrmOption::FormCreate(TObject* sender) {
 
     const int32_t width = Width();
     const int32_t height = Height();
-    if (!module->LoadProperties(&Properties->Strings(), this, std::string())) {
+    if (module->LoadProperties(&Properties->Strings(), this, std::string())) {
+      Position = TPosition::poDesigned;
+    } else {
       SetBounds(Left(), Top(), width, height);
+      // No stored place: the view centres the dialog on the screen it opens on.
       CentreOnDesktop();
+      Position = TPosition::poScreenCenter;
     }
     if (comboRel->ItemIndex() < 0) comboRel->SetItemIndex(0);
   } catch (...) {
@@ -216,10 +222,11 @@ void TfrmOption::FormCreate(TObject* sender) {
   }
 }
 
-void TfrmOption::FormClose(TObject&, TCloseAction&) {
+void TfrmOption::FormClose(TObject&, TCloseAction& action) {
   TkvoPlugin* module = Module();
   if (module == nullptr) return;
-  if (ModalResult != mrOk) {
+  const bool confirmed = ModalResult == mrOk;
+  if (!confirmed) {
     // Only the window's position and size survive a dialog that was not confirmed.
     std::string text = Properties->Strings().Text();
     constexpr std::string_view kLast = "Width,Width";
@@ -229,7 +236,20 @@ void TfrmOption::FormClose(TObject&, TCloseAction&) {
       Properties->Strings().SetText(text);
     }
   }
-  module->SaveProperties(&Properties->Strings(), this, std::string());
+  std::string error;
+  bool saved = false;
+  try {
+    saved = module->SaveProperties(&Properties->Strings(), this, std::string(), &error);
+  } catch (const std::exception& e) {
+    error = e.what();
+  }
+  // Only the window's place was lost: the dialog still closes. Settings the user confirmed are not
+  // dropped silently: the dialog stays open with them, to retry or cancel.
+  if (saved || !confirmed) return;
+  if (error.empty()) error = "The settings could not be saved.";
+  const std::string caption = Application().Title();
+  platform::ShowMessageBox(error.c_str(), caption.c_str(), platform::MessageIcon::kError);
+  action = TCloseAction::caNone;
 }
 
 void TfrmOption::FormKeyUp(TObject&, uint16_t& key, TShiftState) {

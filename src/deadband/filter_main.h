@@ -34,7 +34,9 @@ class TfrmOption : public TForm, public DeadbandSettings {
   // Fills the lists and caption (with a sender only), then loads the stored settings; with no sender it
   // reloads a settings form. Never raises.
   void FormCreate(TObject* sender);
-  // Saves the settings: all of them after OK, only the window's position and size otherwise.
+  // Saves the settings: all of them after OK, only the window's position and size otherwise. When the
+  // settings confirmed with OK cannot be saved, the store's error is shown and `action` becomes caNone,
+  // so the dialog stays open.
   void FormClose(TObject& sender, TCloseAction& action);
   // Escape clicks Cancel.
   void FormKeyUp(TObject& sender, uint16_t& key, TShiftState shift);

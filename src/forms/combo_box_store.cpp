@@ -1,24 +1,23 @@
 // The combo box "ItemIndex" handler of the property store.
 #include "forms/combo_box_store.h"
 
-#include <charconv>
 #include <memory>
 #include <mutex>
 #include <string>
 
 #include "forms/controls.h"
+#include "settings/big_ini.h"
 #include "text/text_utils.h"
 
 namespace kvo {
 namespace {
 
-// The text as a decimal integer (blanks around it allowed), or -2 when it is none.
+// The text as an integer in the forms the INI store reads (blanks around it allowed), or -2 when it is
+// none.
 int32_t IndexFromText(std::string_view text) {
   text = text::Trim(text);
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
   int32_t index = -2;
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), index);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return -2;
+  if (text.empty() || !IniIntegerFromText(text, index)) return -2;
   return index;
 }
 

@@ -1,5 +1,6 @@
 // The property store's handler for a combo box's "ItemIndex": the selection is stored as its index and
-// restored only from text that is a whole number, so a damaged or empty value leaves the box as it is.
+// restored only from text that is a whole number in a form the INI store reads as an integer (decimal, or
+// hexadecimal after "$" or "0x"), so a damaged or empty value leaves the box as it is.
 //
 // Thread contract: registration is [any-thread] and idempotent; the handler runs under the store's
 // process-wide handler lock.

@@ -340,9 +340,12 @@ void TRxSpinEdit::SetValueType(TValueType type) {
 }
 
 std::string TRxSpinEdit::Text() const {
-  char buffer[64];
+  char buffer[400];
   if (FValueType == TValueType::vtFloat) {
-    std::snprintf(buffer, sizeof buffer, "%.*f", FDecimals, FValue);
+    // Not the C runtime's printf: its locale could make the separator a ",", which reads back as 0.
+    const auto [end, ec] =
+        std::to_chars(buffer, buffer + sizeof buffer - 1, FValue, std::chars_format::fixed, FDecimals);
+    *(ec == std::errc{} ? end : buffer) = '\0';
   } else if (FValueType == TValueType::vtHex) {
     std::snprintf(buffer, sizeof buffer, "%llX",
                   static_cast<unsigned long long>(static_cast<long long>(FValue)));

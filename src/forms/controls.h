@@ -3,7 +3,8 @@
 // settings store) binds to a control by its name and its properties' names alone. Nothing is drawn here.
 //
 // Geometry: Left/Top are relative to the parent's client area; a windowed control's client area is its
-// size less BorderWidth on each side (the model has no window frame, a drawing layer adds its own).
+// size less BorderWidth on each side, and for a form also less the window frame that the drawing layer
+// reports (none until it does): a form's Width and Height are those of its whole window.
 // When a windowed control's size changes it re-lays out its children: aligned children first (alTop and
 // alBottom in child order, then alLeft and alRight, then alClient takes what is left), then every
 // non-aligned child follows its anchors by the change of the client size.
@@ -123,8 +124,8 @@ class TWinControl : public TControl {
 
   int32_t BorderWidth() const noexcept { return FBorderWidth; }
   void SetBorderWidth(int32_t width);
-  int32_t ClientWidth() const noexcept { return ClientOf(Width()); }
-  int32_t ClientHeight() const noexcept { return ClientOf(Height()); }
+  int32_t ClientWidth() const noexcept { return ClientOf(Width()) - FrameWidth(); }
+  int32_t ClientHeight() const noexcept { return ClientOf(Height()) - FrameHeight(); }
 
   // Position among the parent's windowed children in tab order; setting it moves the control there
   // (clamped to the list) and renumbers its siblings, as the classic control does.
@@ -140,6 +141,9 @@ class TWinControl : public TControl {
   void SizeChanged(int32_t width_change, int32_t height_change) override {
     AlignControls(width_change, height_change);
   }
+  // The part of the size a window frame takes (forms only).
+  virtual int32_t FrameWidth() const noexcept { return 0; }
+  virtual int32_t FrameHeight() const noexcept { return 0; }
 
  private:
   friend class TControl;

@@ -73,6 +73,8 @@ constinit const PropInfo TCustomForm::kPublished[] = {
                                                                                     kBorderIconInfo),
     Publish<TCustomForm>::Boolean<&TCustomForm::KeyPreview, &TCustomForm::KeyPreview>("KeyPreview"),
     Publish<TCustomForm>::Integer<&TCustomForm::ModalResult, &TCustomForm::ModalResult>("ModalResult"),
+    Publish<TCustomForm>::Enumeration<&TCustomForm::Position, &TCustomForm::Position>("Position",
+                                                                                      kPositionInfo),
     Publish<TCustomForm>::Object<&TCustomForm::ConstraintsRef, &TCustomForm::SetConstraints>("Constraints"),
     Publish<TCustomForm>::Object<&TCustomForm::FontRef, &TCustomForm::SetFont>("Font"),
     Publish<TCustomForm>::Object<&TCustomForm::ActiveControl, &TCustomForm::SetActiveControl>(
@@ -109,6 +111,16 @@ void TCustomForm::AfterConstruction() {
 void TCustomForm::SetConstraints(const TSizeConstraints& constraints) {
   FConstraints.Assign(constraints);
   SetBounds(Left(), Top(), Width(), Height());
+}
+
+void TCustomForm::SetFrameSize(int32_t width, int32_t height) {
+  width = std::max(width, 0);
+  height = std::max(height, 0);
+  const int32_t width_change = FFrameWidth - width;
+  const int32_t height_change = FFrameHeight - height;
+  FFrameWidth = width;
+  FFrameHeight = height;
+  if (width_change != 0 || height_change != 0) AlignControls(width_change, height_change);
 }
 
 TCloseAction TCustomForm::Close() {

@@ -7,7 +7,8 @@
 // form as owner and assigns the events; made with Create<T>(...), AfterConstruction then calls Loaded()
 // on the form and its components and raises OnCreate, which so sees the most derived class's values.
 //
-// The desktop size (for centring) is process-wide and injectable, 1024 x 768 until set.
+// The desktop size (for centring a form that is not shown) is process-wide and injectable, 1024 x 768
+// until set; a drawing layer centres a form whose Position is poScreenCenter on the real screen.
 //
 // Thread contract: a form and its controls are used by one thread at a time; the desktop size may be
 // read and set from any thread.
@@ -63,6 +64,11 @@ using TBorderIcons = TSet<TBorderIcon, uint8_t>;
 
 enum class TCloseAction : uint8_t { caNone, caHide, caFree, caMinimize };
 
+// Where a drawing layer puts the form when it shows it: at Left/Top, or centred on the screen.
+enum class TPosition : uint8_t { poDesigned, poScreenCenter };
+inline constexpr std::string_view kPositionNames[] = {"poDesigned", "poScreenCenter"};
+inline constexpr TEnumInfo kPositionInfo{"TPosition", kPositionNames};
+
 enum class TShiftKind : uint8_t { ssShift, ssAlt, ssCtrl, ssLeft, ssRight, ssMiddle, ssDouble };
 using TShiftState = TSet<TShiftKind, uint8_t>;
 
@@ -86,6 +92,11 @@ class TCustomForm : public TWinControl {
   TBorderIcons BorderIcons{TBorderIcon::biSystemMenu, TBorderIcon::biMinimize, TBorderIcon::biMaximize};
   bool KeyPreview = false;
   int32_t ModalResult = mrNone;
+  TPosition Position = TPosition::poDesigned;
+
+  // The window frame's share of Width and Height (borders and title bar), as the drawing layer that shows
+  // the form reports it; 0 x 0 until then. Changing it keeps the size and re-lays out the client area.
+  void SetFrameSize(int32_t width, int32_t height);
 
   TSizeConstraints& Constraints() noexcept { return FConstraints; }
   const TSizeConstraints& Constraints() const noexcept { return FConstraints; }
@@ -116,6 +127,8 @@ class TCustomForm : public TWinControl {
 
  protected:
   void ConstrainSize(int32_t& width, int32_t& height) const override { FConstraints.Apply(width, height); }
+  int32_t FrameWidth() const noexcept override { return FFrameWidth; }
+  int32_t FrameHeight() const noexcept override { return FFrameHeight; }
 
  private:
   static const PropInfo kPublished[];
@@ -125,6 +138,8 @@ class TCustomForm : public TWinControl {
   TSizeConstraints FConstraints;
   TFont FFont;
   TWinControl* FActiveControl = nullptr;
+  int32_t FFrameWidth = 0;
+  int32_t FFrameHeight = 0;
   bool FCreated = false;
 };
 

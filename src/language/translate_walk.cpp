@@ -68,7 +68,8 @@ void TWtransl::TranslateOwned(TComponent& owner) {
   for (int32_t i = 0; i < owner.ComponentCount(); ++i) {
     TComponent& component = *owner.Components(i);
     const std::string& name = component.Name();
-    if (component.Tag() == kTagNoTranslation || IsExcludedWindow(component) || name.starts_with("__"))
+    if (component.Tag() == kTagNoTranslation || IsExcludedWindow(component) || name.starts_with("__") ||
+        (LeaveOut && LeaveOut(component)))
       continue;
     if (component.Tag() != kTagOwnedOnly) TranslateObject(component);
     if (name.starts_with("_")) continue;

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -83,6 +84,9 @@ class TWtransl : public TComponent {
   // its duration, and the handler assigned before afterwards.
   TPropertyTranslateEvent OnPropertyTranslate;
   TAfterTranslateEvent OnAfterTranslate;
+  // Not published: an owned component for which it answers true is left out of the walk with
+  // everything it owns, as a Tag of 9999 would (a form that another thread is showing, say).
+  std::function<bool(const TComponent& component)> LeaveOut;
 
   // The language the texts stand in (the plug-in module sets "EN"); a translation into it restores the
   // remembered base-language texts.

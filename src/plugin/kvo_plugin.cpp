@@ -346,7 +346,7 @@ void TkvoPlugin::ApplyLanguageParam(TParamsList* parameters) {
 // --- settings ---
 
 bool TkvoPlugin::ProcessProperties(int32_t operation, TStrings* map, TComponent* target,
-                                   const std::string& file_name) {
+                                   const std::string& file_name, std::string* error) {
   if (!map) return false;
   if (operation != 0 && operation != 1) return false;
   TWreg store(nullptr);
@@ -359,7 +359,9 @@ bool TkvoPlugin::ProcessProperties(int32_t operation, TStrings* map, TComponent*
   store.BeforeProcessItem = OnBeforeProcessSettingsItem;
   store.SetINIFile(file_name.empty() ? INIFile() : file_name);
   store.SetComponents(map);
-  return operation == 0 ? store.LoadFromStore(target) : store.SaveToStore(target);
+  const bool done = operation == 0 ? store.LoadFromStore(target) : store.SaveToStore(target);
+  if (!done && error) *error = store.LastError();
+  return done;
 }
 
 // --- options dialog ---

@@ -176,12 +176,15 @@ class TkvoPlugin : public TDataModule {
   void ApplyLanguageParam(TParamsList* parameters);
   void ApplyLanguage();
   void TranslateComponent(TComponent* component);
-  bool ProcessProperties(int32_t operation, TStrings* map, TComponent* target, const std::string& file_name);
+  // False (with the store's reason in `error`, if given) when the store could not be opened.
+  bool ProcessProperties(int32_t operation, TStrings* map, TComponent* target, const std::string& file_name,
+                         std::string* error = nullptr);
   bool LoadProperties(TStrings* map, TComponent* target, const std::string& file_name) {
     return ProcessProperties(0, map, target, file_name);
   }
-  bool SaveProperties(TStrings* map, TComponent* target, const std::string& file_name) {
-    return ProcessProperties(1, map, target, file_name);
+  bool SaveProperties(TStrings* map, TComponent* target, const std::string& file_name,
+                      std::string* error = nullptr) {
+    return ProcessProperties(1, map, target, file_name, error);
   }
   void DoLoad(TParamsList* parameters);
   void DoUnload(TParamsList* parameters);

@@ -252,6 +252,11 @@ std::string TBigIniFile::ReadString(std::string_view section, std::string_view k
 int32_t TBigIniFile::ReadInteger(std::string_view section, std::string_view key, int32_t default_value) {
   std::string_view value;
   if (!FindValue(section, key, value)) return default_value;
+  int32_t result = 0;
+  return IniIntegerFromText(value, result) ? result : default_value;
+}
+
+bool IniIntegerFromText(std::string_view value, int32_t& result) {
   char hex[1 + 255];
   if (value.size() >= 2 && value[0] == '0' && (value[1] == 'x' || value[1] == 'X')) {
     // "0x" is the other way of writing "$"; as for "$", only 255 characters follow.
@@ -260,8 +265,7 @@ int32_t TBigIniFile::ReadInteger(std::string_view section, std::string_view key,
     std::memcpy(hex + 1, digits.data(), digits.size());
     value = std::string_view(hex, digits.size() + 1);
   }
-  int32_t result = 0;
-  return ParseInteger(value, result) ? result : default_value;
+  return ParseInteger(value, result);
 }
 
 double TBigIniFile::ReadFloat(std::string_view section, std::string_view key, double default_value) {

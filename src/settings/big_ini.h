@@ -108,4 +108,8 @@ class TBigIniFile {
   std::vector<std::string> FPreamble;  // the lines before the first section header, as read
 };
 
+// The integer forms ReadInteger reads: decimal, or hexadecimal after "$" or "0x"; false when `text` is
+// none of them (then `result` is unchanged).
+bool IniIntegerFromText(std::string_view text, int32_t& result);
+
 }  // namespace kvo

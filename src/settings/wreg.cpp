@@ -103,7 +103,7 @@ void ShowAccessError(TWregOperation op, const std::string& value_name, const cha
                 value_name.c_str(), message);
   text.resize(static_cast<size_t>(std::max(size, 0)));
   const std::string caption = Application().Title();
-  platform::ShowMessageBox(text.c_str(), caption.c_str());
+  platform::ShowMessageBox(text.c_str(), caption.c_str(), platform::MessageIcon::kError);
 }
 
 TComponent* WalkComponents(TComponent* from, const std::vector<std::string_view>& names, size_t first) {
@@ -325,6 +325,7 @@ bool TWreg::Run(TComponent* root, TWregOperation op) {
     ~RootScope() { root = nullptr; }
   } scope{FRoot};
   FRoot = root;
+  FLastError.clear();
   const bool save = op == TWregOperation::Save;
 
   if (!FINIFile.empty() && (save || platform::FileExists(FINIFile))) {
@@ -338,16 +339,22 @@ bool TWreg::Run(TComponent* root, TWregOperation op) {
   while (!base.empty() && base.back() == '\\')
     base.pop_back();
   platform::RegistryRoot used = platform::RegistryRoot::kNone;
+  std::string why;
   for (TRegistryRoot candidate : {FRegistryRoot, FSecondRegistryRoot}) {
     if (candidate >= rrNone) break;
     const auto root_id = static_cast<platform::RegistryRoot>(candidate);
     platform::RegistryKey probe;
-    if (platform::RegistryKey::Open(root_id, base, save, &probe, nullptr)) {
+    std::string error;
+    if (platform::RegistryKey::Open(root_id, base, save, &probe, &error)) {
       used = root_id;
       break;
     }
+    if (!error.empty()) why += (why.empty() ? "" : "; ") + error;
   }
-  if (used == platform::RegistryRoot::kNone) return false;
+  if (used == platform::RegistryRoot::kNone) {
+    FLastError = "The settings key \"" + base + "\" cannot be opened" + (why.empty() ? "" : ": " + why);
+    return false;
+  }
   TRegistryStore store(used, std::move(base));
   ProcessLines(store, op);
   return true;

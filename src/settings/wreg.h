@@ -90,6 +90,9 @@ class TWreg : public TComponent {
   TGetValueProc GetValue;
   TBeforeProcessItemProc BeforeProcessItem;
 
+  // Why the last operation returned false ("" after one that did not).
+  const std::string& LastError() const noexcept { return FLastError; }
+
   // The root of the running operation; null between operations.
   TComponent* Root() const noexcept { return FRoot; }
 
@@ -116,6 +119,7 @@ class TWreg : public TComponent {
   std::string FINIFileSectionPrefix;
   TStringList FComponents;
   TComponent* FRoot = nullptr;
+  std::string FLastError;
 };
 
 }  // namespace kvo

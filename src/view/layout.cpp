@@ -43,7 +43,9 @@ ControlKind KindOf(const TControl& control) noexcept {
 }
 
 Rect FormRect(const TControl& control) noexcept {
-  if (dynamic_cast<const TCustomForm*>(&control)) return Rect{0, 0, control.Width(), control.Height()};
+  if (const auto* form = dynamic_cast<const TCustomForm*>(&control))
+    return Rect{0, 0, form->ClientWidth() + 2 * form->BorderWidth(),
+                form->ClientHeight() + 2 * form->BorderWidth()};
   Rect r{control.Left(), control.Top(), control.Width(), control.Height()};
   for (const TWinControl* parent = control.Parent(); parent != nullptr; parent = parent->Parent()) {
     // Children stand in their parent's client area, which is inset by the parent's border.

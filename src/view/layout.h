@@ -25,8 +25,8 @@ struct Rect {
   bool operator==(const Rect&) const = default;
 };
 
-// The control's rectangle relative to the top-left corner of its form's client area; the form's own
-// model size is the client size of the native window.
+// The control's rectangle relative to the top-left corner of its form's client area; for the form itself
+// its client area (its size less the window frame).
 Rect FormRect(const TControl& control) noexcept;
 
 // Every control of the form, each container before its children (the order to create widgets in, so

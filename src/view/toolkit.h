@@ -7,6 +7,7 @@
 #include <string>
 
 #include "forms/form.h"
+#include "view/form_view.h"
 
 namespace kvo::view {
 
@@ -14,11 +15,13 @@ namespace kvo::view {
 bool ToolkitAvailable(std::string* reason);
 
 // Runs `form` as a modal dialog: widgets from the model, the user's actions fed to the model, widget
-// values back into the model when it ends. The model's ModalResult then says how it ended (mrNone:
-// closed by the window). Returns false, with `reason`, if nothing could be shown.
+// values back into the model and CloseModal when it is to end (it goes on when CloseModal says so). A
+// form whose Position is poScreenCenter is centred on the screen. Returns false, with `reason`, if
+// nothing could be shown.
 bool ToolkitRunModal(TCustomForm& form, std::string* reason);
 
-// Called by the toolkit once the dialog is visible.
-void RunShownHook(void* native_window);
+// A message box with an OK button owned by `owner_window` (a window the toolkit gave RunShownHook),
+// shown on the calling thread; false when the toolkit has none.
+bool ToolkitMessageBox(void* owner_window, const std::string& text, const std::string& caption, bool error);
 
 }  // namespace kvo::view

@@ -12,4 +12,8 @@ bool ToolkitRunModal(TCustomForm&, std::string* reason) {
   return ToolkitAvailable(reason);
 }
 
+bool ToolkitMessageBox(void*, const std::string&, const std::string&, bool) {
+  return false;
+}
+
 }  // namespace kvo::view

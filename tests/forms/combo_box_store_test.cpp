@@ -49,6 +49,12 @@ TEST(ComboBoxStoreHandler, ReadsAndWritesOnlyComboBoxes) {
       {Variant(), 1},
       {Variant::FromInt(0), 0},
       {Variant::FromText("-2"), 1},  // the "not a number" marker itself changes nothing
+      // The integer forms of the INI store: "0x" and "$" hexadecimal.
+      {Variant::FromText("0x0"), 0},
+      {Variant::FromText(" 0X0 "), 0},
+      {Variant::FromText("$0"), 0},
+      {Variant::FromText("0x"), 1},
+      {Variant::FromText("$g"), 1},
   };
   for (const Case& c : cases) {
     box->SetItemIndex(1);

@@ -1,6 +1,7 @@
 // Layout, selection and value rules of the dialog controls, and their published properties by name.
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <memory>
 #include <string>
 #include <vector>
@@ -305,6 +306,25 @@ TEST(SpinEdit, TextShowsTheDecimalsAndReadsNumbers) {
     EXPECT_EQ(spin.Value(), c.value) << c.set;
     EXPECT_EQ(spin.Text(), c.shown) << c.set;
   }
+}
+
+// A band shown under a locale whose decimal separator is "," must still read back as itself.
+TEST(SpinEdit, TextKeepsTheDotUnderACommaLocale) {
+  const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+  bool comma = false;
+  for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "German_Germany.1252"})
+    if (!comma && std::setlocale(LC_NUMERIC, name) != nullptr)
+      comma = *std::localeconv()->decimal_point == ',';
+  TRxSpinEdit spin(nullptr);
+  spin.SetValueType(TValueType::vtFloat);
+  spin.SetDecimals(6);
+  spin.SetValue(0.5);
+  const std::string shown = spin.Text();
+  spin.SetText(shown);
+  std::setlocale(LC_NUMERIC, previous.c_str());
+  if (!comma) GTEST_SKIP() << "no locale with a decimal comma on this machine";
+  EXPECT_EQ(shown, "0.500000");
+  EXPECT_EQ(spin.Value(), 0.5);
 }
 
 TEST(SpinEdit, IntegerValuesAreRoundedAndStepsUseTheIncrement) {

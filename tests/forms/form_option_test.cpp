@@ -339,6 +339,17 @@ TEST_F(FormOption, WithoutAModuleOwnerTheFormKeepsItsDesignPosition) {
   EXPECT_EQ(form->Caption, "");
 }
 
+// The property store's message boxes are captioned with the host's application name, else the module's.
+TEST_F(FormOption, LoadNamesTheApplicationAfterTheHostOrElseTheModule) {
+  EXPECT_EQ(Application().Title(), "Deadband");
+  std::unique_ptr<TaPlugin> other{Create<TaPlugin>(nullptr)};
+  TParamsList load;
+  load.Add("RegistryPath", Variant::FromText(key_path_));
+  load.Add("ApplicationName", Variant::FromText("Data Logger"));
+  ASSERT_EQ(other->ExecuteCommand("LOAD", &load), 0);
+  EXPECT_EQ(Application().Title(), "Data Logger");
+}
+
 TEST_F(FormOption, TwoFormsOfOneModuleGetDistinctNames) {
   TfrmOption* settings = NewForm();
   TfrmOption* dialog = NewForm();

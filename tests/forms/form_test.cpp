@@ -114,6 +114,28 @@ TEST(Form, KeyUpReachesTheFormOnlyWithKeyPreview) {
   }
 }
 
+// Width and Height are the window's: the frame a view reports comes out of the client area, not on top.
+TEST(Form, AWindowFrameTakesItsShareFromTheClientArea) {
+  TForm form(nullptr);
+  form.SetBorderWidth(3);
+  form.SetBounds(0, 0, 487, 430);
+  auto* panel = new TPanel(&form);
+  panel->SetParent(&form);
+  panel->SetAlign(TAlign::alClient);
+  struct Case {
+    int32_t frame_w, frame_h;
+  };
+  for (const Case& c : {Case{16, 39}, Case{4, 4}, Case{0, 0}}) {
+    form.SetFrameSize(c.frame_w, c.frame_h);
+    EXPECT_EQ(form.Width(), 487) << c.frame_w;
+    EXPECT_EQ(form.Height(), 430) << c.frame_w;
+    EXPECT_EQ(form.ClientWidth(), 487 - 6 - c.frame_w) << c.frame_w;
+    EXPECT_EQ(form.ClientHeight(), 430 - 6 - c.frame_h) << c.frame_w;
+    EXPECT_EQ(panel->Width(), form.ClientWidth()) << c.frame_w;
+    EXPECT_EQ(panel->Height(), form.ClientHeight()) << c.frame_w;
+  }
+}
+
 TEST(Form, CentreOnDesktopUsesTheInjectedDesktopSize) {
   struct Case {
     int32_t desktop_w, desktop_h, left, top;

@@ -11,6 +11,7 @@
 #include <iterator>
 #include <memory>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -18,6 +19,7 @@
 
 #include "params/variant.h"
 #include "platform/registry.h"
+#include "platform/ui.h"
 #include "runtime/application.h"
 #include "runtime/component.h"
 #include "runtime/enum_info.h"
@@ -1010,6 +1012,32 @@ TEST_F(WregTest, EventErrorsAreShownAndTheNextLineFollows) {
   EXPECT_EQ(f.form->Left, 5);
 }
 #endif
+
+// The box of a line's error is an error box with the application's title as its caption.
+TEST_F(WregTest, AccessErrorsShowAnErrorBoxCaptionedWithTheApplicationTitle) {
+  struct Shown {
+    std::string text, caption;
+    platform::MessageIcon icon;
+  };
+  std::vector<Shown> shown;
+  platform::SetMessageBoxHandler([&](const char* text, const char* caption, platform::MessageIcon icon) {
+    shown.push_back(Shown{text, caption, icon});
+    return true;
+  });
+  FormFixture f;
+  auto wreg = MakeWreg({"Settings.Mode,Filter\\Mode"}, IniPath());
+  wreg->BeforeProcessItem = [](TObject&, const std::string&, int32_t, bool& require, bool&, TTypeKind& kind) {
+    require = true;
+    kind = tkLString;
+  };
+  wreg->GetValue = [](TObject&, const std::string&, int32_t, Variant&) { throw std::runtime_error("boom"); };
+  EXPECT_TRUE(wreg->SaveToStore(f.form.get()));
+  platform::SetMessageBoxHandler({});
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].text, "Error while accessing: 1,Mode [boom]");
+  EXPECT_EQ(shown[0].caption, "wreg test");
+  EXPECT_EQ(shown[0].icon, platform::MessageIcon::kError);
+}
 
 #if !defined(_WIN32)
 // A save whose file replacement fails keeps the stored settings: the registry store passes over the

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "deadband/deadband_plugin.h"
+#include "deadband/filter_main.h"
 #include "kvo/kvo_plugin.h"
 #include "language/wtransl.h"
 #include "params/params_list.h"
@@ -34,6 +35,7 @@
 #include "settings/big_ini.h"
 #include "support/deadband_ini.h"
 #include "support/scratch_store.h"
+#include "view/form_view.h"
 
 namespace kvo {
 namespace {
@@ -59,6 +61,31 @@ TaPlugin* Plugin(int32_t handle) {
     return nullptr;
   }
   return static_cast<TaPlugin*>(instance);
+}
+
+// An instance made beside a copy of the shipped language file, with one absolute item on "v" in the
+// store's "settings.ini" for its "LOAD".
+TaPlugin* InstanceWithShippedLanguage(const testing::ScratchStore& store, int32_t handle) {
+  std::ifstream shipped(KVO_SHIPPED_LANGUAGE_FILE, std::ios::binary);
+  EXPECT_TRUE(testing::WriteTextFile(
+      store.File("deadband.lng"),
+      std::string(std::istreambuf_iterator<char>(shipped), std::istreambuf_iterator<char>())));
+  EXPECT_TRUE(
+      testing::WriteTextFile(store.File("settings.ini"), testing::DeadbandIniText(0, {{"v", 0, kBand}})));
+  // The instance reads the language file beside what it takes for its own file when it is made.
+  const std::string previous = platform::OverrideOwnModulePath(store.File("deadband.module"));
+  TaPlugin* plugin = Plugin(handle);
+  platform::OverrideOwnModulePath(previous);
+  return plugin;
+}
+
+int32_t SendCommand(int32_t handle, const char* name,
+                    const std::vector<std::pair<const char*, std::string>>& texts) {
+  TParamsList parameters;
+  parameters.Add("COMMAND", Variant::FromText(name));
+  for (const auto& [key, text] : texts)
+    parameters.Add(key, Variant::FromText(text));
+  return ::ExecutePluginCommand(handle, Out(&parameters));
 }
 
 // One absolute item on "v", as an INI file for "LOAD"; the file is removed with the object.
@@ -493,24 +520,12 @@ TEST_F(ModuleStress, SettingsSavedAndReloadedFromManyThreadsStayWhole) {
 TEST_F(ModuleStress, LanguageChangesWhileTheSettingsFormIsReloaded) {
   constexpr int32_t kHandle = 600;
   testing::ScratchStore store("kvo-stress-language", "kvo-test-stress-language");
-  std::ifstream shipped(KVO_SHIPPED_LANGUAGE_FILE, std::ios::binary);
-  ASSERT_TRUE(testing::WriteTextFile(
-      store.File("deadband.lng"),
-      std::string(std::istreambuf_iterator<char>(shipped), std::istreambuf_iterator<char>())));
   const std::string ini = store.File("settings.ini");
-  ASSERT_TRUE(testing::WriteTextFile(ini, testing::DeadbandIniText(0, {{"v", 0, kBand}})));
-  // The instance reads the language file beside what it takes for its own file when it is made.
-  const std::string previous = platform::OverrideOwnModulePath(store.File("deadband.module"));
-  TaPlugin* plugin = Plugin(kHandle);
-  platform::OverrideOwnModulePath(previous);
+  TaPlugin* plugin = InstanceWithShippedLanguage(store, kHandle);
   ASSERT_NE(plugin, nullptr);
   ASSERT_FALSE(plugin->Transl()->LanguageFile.empty());
   auto command = [](const char* name, const std::vector<std::pair<const char*, std::string>>& texts) {
-    TParamsList parameters;
-    parameters.Add("COMMAND", Variant::FromText(name));
-    for (const auto& [key, text] : texts)
-      parameters.Add(key, Variant::FromText(text));
-    return ::ExecutePluginCommand(kHandle, Out(&parameters));
+    return SendCommand(kHandle, name, texts);
   };
   ASSERT_EQ(command("LOAD", {{"INI-FILE", ini}}), 0);
 
@@ -544,6 +559,67 @@ TEST_F(ModuleStress, LanguageChangesWhileTheSettingsFormIsReloaded) {
   reloads.join();
   data.join();
   EXPECT_EQ(failures.load(), 0);
+  EXPECT_EQ(plugin->Filter().ItemCount(), 1u);
+  EXPECT_EQ(command("UNLOAD", {{"INI-FILE", ini}}), 0);
+}
+
+// "LANGUAGE" on one thread while the options dialog is shown on another, whose view reads the dialog's
+// captions and lists as it draws them, without the instance's lock: the translation passes the shown
+// dialog by, and the dialog, confirmed, takes the language that came meanwhile.
+TEST_F(ModuleStress, LanguageChangesWhileTheOptionsDialogIsShown) {
+  constexpr int32_t kHandle = 610;
+  testing::ScratchStore store("kvo-stress-dialog", "kvo-test-stress-dialog");
+  const std::string ini = store.File("settings.ini");
+  TaPlugin* plugin = InstanceWithShippedLanguage(store, kHandle);
+  ASSERT_NE(plugin, nullptr);
+  ASSERT_FALSE(plugin->Transl()->LanguageFile.empty());
+  auto command = [](const char* name, const std::vector<std::pair<const char*, std::string>>& texts) {
+    return SendCommand(kHandle, name, texts);
+  };
+  ASSERT_EQ(command("LOAD", {{"INI-FILE", ini}, {"LANGUAGE", "EN"}}), 0);
+
+  std::atomic<bool> shown{false};
+  std::atomic<bool> languages_done{false};
+  std::set<std::string> captions_seen;
+  // A drawing layer that repaints the dialog until the language changes are over, then confirms it.
+  view::SetModalRunner([&](TCustomForm& form, std::string*) {
+    auto& dialog = static_cast<TfrmOption&>(form);
+    view::RunShownHook(&form);
+    shown = true;
+    auto* type1 = dynamic_cast<TComboBox*>(dialog.FindComponent("type1"));
+    do {
+      captions_seen.insert(dialog.Label2->Caption + "|" + dialog.gbDB->Caption + "|" +
+                           dialog.btnCancel->Caption + "|" +
+                           (type1 != nullptr ? type1->Items().Text() : std::string()));
+    } while (!languages_done.load());
+    dialog.btnOK->Click();
+    if (!view::CloseModal(form)) {
+      ADD_FAILURE() << "the confirmed settings were not saved";
+      dialog.btnCancel->Click();
+      view::CloseModal(form);
+    }
+    return true;
+  });
+  std::atomic<int> failures{0};
+  std::thread languages([&] {
+    while (!shown.load())
+      std::this_thread::yield();
+    static constexpr const char* kLanguages[] = {"FR", "EN", "DE"};
+    for (int round = 0; round < 60; ++round)
+      failures += command("EVENTS-SUPPORT", {{"LANGUAGE", kLanguages[round % 3]}}) != 0;
+    languages_done = true;
+  });
+  ::ShowOptionsDialog(kHandle, nullptr);
+  languages.join();
+  view::SetModalRunner({});
+  EXPECT_EQ(failures.load(), 0);
+  EXPECT_EQ(captions_seen.size(), 1u) << "the shown dialog's texts never changed under the view";
+  {
+    std::lock_guard guard(*plugin);
+    ASSERT_NE(plugin->SettingsForm(), nullptr);
+    EXPECT_EQ(plugin->SettingsForm()->Label2->Caption, "Beziehung zwischen den Variablen")
+        << "the confirmed dialog speaks the language that came while it was shown";
+  }
   EXPECT_EQ(plugin->Filter().ItemCount(), 1u);
   EXPECT_EQ(command("UNLOAD", {{"INI-FILE", ini}}), 0);
 }

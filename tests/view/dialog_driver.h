@@ -18,6 +18,15 @@ struct Box {
   int height = 0;
 };
 
+// A message box as the user saw it.
+struct MessageSeen {
+  bool shown = false;
+  std::string text;
+  std::string caption;
+  bool error_icon = false;
+  bool owned_by_dialog = false;
+};
+
 class DialogDriver {
  public:
   virtual ~DialogDriver() = default;
@@ -43,9 +52,16 @@ class DialogDriver {
   // F1 in the focused control.
   virtual void PressF1() = 0;
   virtual void Click(const std::string& name) = 0;
-  // Resizing the window's client area (the toolkit may refuse sizes outside the constraints).
+  // Resizing the window, frame included (the toolkit may refuse sizes outside the constraints).
   virtual void Resize(int width, int height) = 0;
   virtual Box ClientArea() = 0;
+  // The whole window on the screen, frame included.
+  virtual Box Frame() = 0;
+  // The part of the dialog's screen that is free of panels.
+  virtual Box WorkArea() = 0;
+  // The next message box the dialog shows is recorded in `*seen` (which must outlive it) and closed
+  // with its OK button, as a user would.
+  virtual void CloseNextMessageBox(MessageSeen* seen) = 0;
   // Where a control stands in the client area.
   virtual Box Geometry(const std::string& name) = 0;
   // Whether the dialog is still showing.

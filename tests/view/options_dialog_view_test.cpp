@@ -20,6 +20,7 @@
 
 #include "deadband/deadband_plugin.h"
 #include "deadband/filter_main.h"
+#include "forms/nonvisual.h"
 #include "kvo/kvo_plugin.h"
 #include "params/params_list.h"
 #include "platform/module.h"
@@ -278,7 +279,7 @@ TEST_F(OptionsDialogView, ResizingKeepsTheHeightAndMinimumWidthAndCentresTheButt
   Loaded(h, "Software\\kvo-test-view\\a");
   EXPECT_TRUE(RunDialog(h, [](DialogDriver& d) {
     const Box start = d.ClientArea();
-    EXPECT_EQ(start.height, kHeight);
+    EXPECT_EQ(d.Frame().height, kHeight) << "the height is the window's, frame included";
     const Box var1 = d.Geometry("var1");
     const Box type1 = d.Geometry("type1");
     const Box val8 = d.Geometry("val8");
@@ -293,9 +294,9 @@ TEST_F(OptionsDialogView, ResizingKeepsTheHeightAndMinimumWidthAndCentresTheButt
       EXPECT_EQ(cancel.left, ok.left + ok.width + 4) << when;
     };
 
-    d.Resize(start.width + 213, kHeight + 50);
+    d.Resize(d.Frame().width + 213, kHeight + 50);
     EXPECT_EQ(d.ClientArea().width, start.width + 213);
-    EXPECT_EQ(d.ClientArea().height, kHeight) << "the height is fixed";
+    EXPECT_EQ(d.Frame().height, kHeight) << "the height is fixed";
     EXPECT_EQ(d.Geometry("var1").width, var1.width + 213) << "the variable fields widen";
     EXPECT_EQ(d.Geometry("var1").left, var1.left);
     EXPECT_EQ(d.Geometry("type1").width, type1.width);
@@ -304,7 +305,7 @@ TEST_F(OptionsDialogView, ResizingKeepsTheHeightAndMinimumWidthAndCentresTheButt
     expect_centred("wider");
 
     d.Resize(200, kHeight);
-    EXPECT_EQ(d.ClientArea().width, kMinWidth) << "no narrower than the minimum";
+    EXPECT_EQ(d.Frame().width, kMinWidth) << "no narrower than the minimum";
     expect_centred("narrowest");
     d.PressEscape();
   }));
@@ -370,6 +371,138 @@ TEST_F(OptionsDialogView, LanguageFileTranslatesTheCaptionsButNotTheRelationsOrT
   }));
   EXPECT_EQ(Command(h, "UNLOAD"), 0);
   platform::OverrideOwnModulePath(previous);
+}
+
+// The stored Width and Height are the window's with its frame: what one open stores, the next shows and
+// stores again, also from a store an older version wrote with the client area's size.
+TEST_F(OptionsDialogView, OpenOkOpenKeepsTheWindowSize) {
+  for (const int stored_width : {487, 520}) {
+    SCOPED_TRACE(stored_width);
+    ASSERT_TRUE(testing::WriteTextFile(ini_, "[Common]\r\nLeft=40\r\nTop=30\r\nHeight=430\r\nWidth=" +
+                                                 std::to_string(stored_width) + "\r\nRelationship=0\r\n"));
+    const int32_t h = NextHandle();
+    Loaded(h, "Software\\kvo-test-view\\a");
+    for (int open = 0; open < 2; ++open) {
+      Box frame;
+      EXPECT_TRUE(RunDialog(h, [&](DialogDriver& d) {
+        frame = d.Frame();
+        d.Click("btnOK");
+      }));
+      EXPECT_EQ(frame.width, stored_width) << "open " << open;
+      EXPECT_EQ(frame.height, kHeight) << "open " << open;
+      EXPECT_EQ(IniValue(Stored(), "Width"), std::to_string(stored_width)) << "open " << open;
+      EXPECT_EQ(IniValue(Stored(), "Height"), std::to_string(kHeight)) << "open " << open;
+    }
+    EXPECT_EQ(Command(h, "UNLOAD"), 0);
+  }
+}
+
+// With no stored place the dialog opens in the middle of its screen.
+TEST_F(OptionsDialogView, WithoutAStoredPlaceTheDialogIsCentredOnItsScreen) {
+  const int32_t h = NextHandle();
+  TaPlugin* plugin = Instance(h);
+  ASSERT_NE(plugin, nullptr);
+  // Neither the INI file nor the registry key exists: the load finds no place.
+  EXPECT_EQ(
+      Command(h, "LOAD",
+              {{"INI-FILE", store_.File("none.ini")}, {"RegistryPath", "Software\\kvo-test-view\\none"}}),
+      0);
+  EXPECT_TRUE(RunDialog(h, [](DialogDriver& d) {
+    const Box frame = d.Frame();
+    const Box area = d.WorkArea();
+    EXPECT_EQ(frame.left, area.left + (area.width - frame.width) / 2);
+    EXPECT_EQ(frame.top, area.top + (area.height - frame.height) / 2);
+    d.Click("btnCancel");
+  }));
+  EXPECT_EQ(Command(h, "UNLOAD"), 0);
+}
+
+// Help asked for in the dialog opens over it: the dialog's window owns the help window.
+TEST_F(OptionsDialogView, TheOpenDialogOwnsTheHelpWindow) {
+  WriteSettings(kAnd, {});
+  const int32_t h = NextHandle();
+  Loaded(h, "Software\\kvo-test-view\\a");
+  platform::HelpWindow owner = 0;
+  void* dialog = nullptr;
+  view::SetShownHook([&](void* window) {
+    dialog = window;
+    owner = THtmlHelp::OwnerWindow();
+    view_test::MakeDriver(window)->Click("btnCancel");
+  });
+  ::ShowOptionsDialog(h, nullptr);
+  view::SetShownHook({});
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(owner, reinterpret_cast<platform::HelpWindow>(dialog));
+  EXPECT_EQ(THtmlHelp::OwnerWindow(), 0u) << "no dialog is open any more";
+  EXPECT_EQ(Command(h, "UNLOAD"), 0);
+}
+
+// OK when the settings cannot be saved: the user sees the store's error in an error box over the dialog,
+// which stays open with what the user typed; Cancel then closes it, and nothing was applied or reloaded.
+TEST_F(OptionsDialogView, AFailedSaveShowsTheErrorAndKeepsTheDialogOpen) {
+  struct Case {
+    const char* what;
+    std::string ini_file;
+    std::string registry_dir;  // "": the scratch store's
+    const char* error_part;
+  };
+  std::vector<Case> cases = {
+      {"INI file in a missing folder", store_.File("missing/settings.ini"), "", "missing"},
+  };
+#if !defined(_WIN32)
+  ASSERT_TRUE(testing::WriteTextFile(store_.File("plain-file"), "x"));
+  cases.push_back(
+      {"no registry root can be opened", "", store_.File("plain-file") + "/registry", "cannot be opened"});
+#endif
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const int32_t caller = NextHandle();
+    const int32_t same = NextHandle();
+    std::vector<std::pair<std::string, std::string>> load = {
+        {"RegistryPath", "Software\\kvo-test-view\\fail"}, {"ApplicationName", "Test Logger"}};
+    if (!c.ini_file.empty()) load.push_back({"INI-FILE", c.ini_file});
+    TaPlugin* plugin = Instance(caller);
+    TaPlugin* other = Instance(same);
+    ASSERT_NE(plugin, nullptr);
+    ASSERT_NE(other, nullptr);
+    ASSERT_EQ(Command(caller, "LOAD", load), 0);
+    ASSERT_EQ(Command(same, "LOAD", load), 0);
+    int reloads = 0;
+    TOnPluginNotifyEvent reload = other->OnLoadSettingsNow;
+    other->OnLoadSettingsNow = [&](TkvoPlugin& sender) {
+      ++reloads;
+      reload(sender);
+    };
+#if !defined(_WIN32)
+    std::string previous_dir;
+    if (const char* dir = std::getenv("KVO_REGISTRY_DIR")) previous_dir = dir;
+    if (!c.registry_dir.empty()) ::setenv("KVO_REGISTRY_DIR", c.registry_dir.c_str(), 1);
+#endif
+    view_test::MessageSeen seen;
+    EXPECT_TRUE(RunDialog(caller, [&](DialogDriver& d) {
+      d.Type("var1", "Typed");
+      d.Pick("type1", kAbsolute);
+      d.CloseNextMessageBox(&seen);
+      d.Click("btnOK");
+      EXPECT_TRUE(d.Open()) << "the dialog stays open";
+      EXPECT_EQ(d.Text("var1"), "Typed") << "with the user's values";
+      d.Click("btnCancel");
+      EXPECT_FALSE(d.Open());
+    }));
+#if !defined(_WIN32)
+    ::setenv("KVO_REGISTRY_DIR", previous_dir.c_str(), 1);
+#endif
+    EXPECT_TRUE(seen.shown);
+    EXPECT_NE(seen.text.find(c.error_part), std::string::npos) << seen.text;
+    EXPECT_EQ(seen.caption, "Test Logger");
+    EXPECT_TRUE(seen.error_icon);
+    EXPECT_TRUE(seen.owned_by_dialog);
+    EXPECT_EQ(plugin->Filter().ItemCount(), 0u) << "nothing applied";
+    EXPECT_EQ(reloads, 0) << "no other instance reloads";
+    other->OnLoadSettingsNow = reload;
+    EXPECT_EQ(Command(caller, "UNLOAD"), 0);
+    EXPECT_EQ(Command(same, "UNLOAD"), 0);
+  }
 }
 
 #if defined(KVO_VIEW_QT)

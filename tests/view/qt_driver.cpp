@@ -7,8 +7,11 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
+#include <QTimer>
 
 #include "view/dialog_driver.h"
 
@@ -76,10 +79,41 @@ class QtDriver : public DialogDriver {
     if (auto* button = qobject_cast<QPushButton*>(Find(name))) QTest::mouseClick(button, Qt::LeftButton);
   }
   void Resize(int width, int height) override {
-    dialog_->resize(width, height);
+    const QSize frame = dialog_->frameGeometry().size() - dialog_->size();
+    dialog_->resize(width - frame.width(), height - frame.height());
     QApplication::processEvents();
   }
   Box ClientArea() override { return Box{0, 0, dialog_->width(), dialog_->height()}; }
+  Box Frame() override {
+    const QRect r = dialog_->frameGeometry();
+    return Box{r.x(), r.y(), r.width(), r.height()};
+  }
+  Box WorkArea() override {
+    QScreen* screen = dialog_->screen();
+    if (screen == nullptr) return Box{};
+    const QRect r = screen->availableGeometry();
+    return Box{r.x(), r.y(), r.width(), r.height()};
+  }
+  void CloseNextMessageBox(MessageSeen* seen) override {
+    auto* timer = new QTimer(dialog_);
+    QObject::connect(timer, &QTimer::timeout, timer, [this, timer, seen] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr || !box->isVisible()) return;
+      seen->shown = true;
+      seen->text = box->text().toStdString();
+      seen->caption = box->windowTitle().toStdString();
+      seen->error_icon = box->icon() == QMessageBox::Critical;
+      seen->owned_by_dialog = box->parentWidget() == dialog_;
+      timer->stop();
+      timer->deleteLater();
+      if (QAbstractButton* ok = box->button(QMessageBox::Ok)) {
+        QTest::mouseClick(ok, Qt::LeftButton);
+      } else {
+        box->accept();
+      }
+    });
+    timer->start(10);
+  }
   Box Geometry(const std::string& name) override {
     QWidget* w = Find(name);
     if (w == nullptr) return Box{};

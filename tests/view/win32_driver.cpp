@@ -28,6 +28,36 @@ struct Search {
   HWND found;
 };
 
+// The message box that CloseNextMessageBox waits for: the dialog's thread runs its timer.
+HWND g_box_dialog = nullptr;
+MessageSeen* g_box_seen = nullptr;
+
+BOOL CALLBACK FindMessageBox(HWND window, LPARAM data) {
+  char window_class[16] = {};
+  GetClassNameA(window, window_class, sizeof window_class);
+  if (window != g_box_dialog && std::string(window_class) == "#32770" && IsWindowVisible(window)) {
+    *reinterpret_cast<HWND*>(data) = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+void CALLBACK CloseMessageBoxTimer(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND box = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), &FindMessageBox, reinterpret_cast<LPARAM>(&box));
+  if (box == nullptr || g_box_seen == nullptr) return;
+  KillTimer(nullptr, timer);
+  MessageSeen* seen = g_box_seen;
+  g_box_seen = nullptr;
+  seen->shown = true;
+  seen->text = WindowText(GetDlgItem(box, 0xFFFF));  // the box's text control
+  seen->caption = WindowText(box);
+  HWND icon = GetDlgItem(box, 0x14);  // the box's icon control, present only with an icon
+  seen->error_icon = icon != nullptr && IsWindowVisible(icon);
+  seen->owned_by_dialog = GetWindow(box, GW_OWNER) == g_box_dialog;
+  SendMessageA(box, WM_COMMAND, IDOK, 0);
+}
+
 BOOL CALLBACK FindByName(HWND window, LPARAM data) {
   auto* search = reinterpret_cast<Search*>(data);
   const auto* name = static_cast<const char*>(GetPropA(window, "kvo.name"));
@@ -89,20 +119,30 @@ class Win32Driver : public DialogDriver {
     Pump();
   }
   void Resize(int width, int height) override {
-    RECT r{0, 0, width, height};
-    AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongA(dialog_, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongA(dialog_, GWL_EXSTYLE)));
-    RECT window{};
-    GetWindowRect(dialog_, &window);
-    const LONG w = r.right - r.left;
-    const LONG h = r.bottom - r.top;
-    SetWindowPos(dialog_, nullptr, window.left, window.top, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(dialog_, nullptr, 0, 0, width, height, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
     Pump();
   }
   Box ClientArea() override {
     RECT r{};
     GetClientRect(dialog_, &r);
     return Box{0, 0, r.right, r.bottom};
+  }
+  Box Frame() override {
+    RECT r{};
+    GetWindowRect(dialog_, &r);
+    return Box{r.left, r.top, r.right - r.left, r.bottom - r.top};
+  }
+  Box WorkArea() override {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetMonitorInfoA(MonitorFromWindow(dialog_, MONITOR_DEFAULTTOPRIMARY), &info)) return Box{};
+    const RECT& r = info.rcWork;
+    return Box{r.left, r.top, r.right - r.left, r.bottom - r.top};
+  }
+  void CloseNextMessageBox(MessageSeen* seen) override {
+    g_box_dialog = dialog_;
+    g_box_seen = seen;
+    SetTimer(nullptr, 0, 10, &CloseMessageBoxTimer);
   }
   Box Geometry(const std::string& name) override {
     HWND window = Find(name);

@@ -8,7 +8,7 @@
 
 namespace kvo::platform {
 
-void ShowMessageBox(const char* text, const char* caption) {
+void ShowSystemMessageBox(const char* text, const char* caption, MessageIcon) {
   try {
     std::string line;
     if (caption != nullptr && *caption != '\0') {

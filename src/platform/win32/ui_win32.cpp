@@ -5,8 +5,9 @@
 
 namespace kvo::platform {
 
-void ShowMessageBox(const char* text, const char* caption) {
-  MessageBoxA(nullptr, text != nullptr ? text : "", caption != nullptr ? caption : "", MB_OK);
+void ShowSystemMessageBox(const char* text, const char* caption, MessageIcon icon) {
+  const UINT kind = icon == MessageIcon::kError ? MB_ICONERROR : 0u;
+  MessageBoxA(nullptr, text != nullptr ? text : "", caption != nullptr ? caption : "", MB_OK | kind);
 }
 
 void ProcessPendingEvents() {

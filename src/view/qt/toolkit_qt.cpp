@@ -1,7 +1,9 @@
 // The form model drawn with Qt Widgets. Every control becomes a direct child widget of one QDialog, placed
 // at its form rectangle (containers first, so they stay below), and named after the control, so that
 // automation finds "var1" by object name. Resizing the dialog resizes the model, whose layout rules
-// (constraints, alignment, anchors, OnResize handlers) decide where every widget goes next.
+// (constraints, alignment, anchors, OnResize handlers) decide where every widget goes next. The model's
+// size is the window's with its frame, which Qt knows only once the window exists: until then the frame
+// last seen stands in, and when the real one differs the model learns it and the window keeps its size.
 //
 // Thread contract: Qt's widgets live on the thread of the application object. The view makes that object
 // on the first call's thread when the host has none (and keeps it for the life of the process); calls
@@ -18,10 +20,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
+#include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
@@ -81,6 +88,10 @@ struct Binding {
   ControlKind kind;
 };
 
+// The frame of the last window shown, for the next one before its own is known.
+std::atomic<int> g_frame_width{0};
+std::atomic<int> g_frame_height{0};
+
 class FormDialog : public QDialog {
  public:
   FormDialog(TCustomForm& form, QWidget* owner) : QDialog(owner), form_(form) {
@@ -94,10 +105,6 @@ class FormDialog : public QDialog {
     QFont font = this->font();
     if (form.Font().Height > 0) font.setPixelSize(form.Font().Height);
     setFont(font);
-    const TSizeConstraints& c = form.Constraints();
-    setMinimumSize(c.MinWidth, c.MinHeight);
-    setMaximumSize(c.MaxWidth > 0 ? c.MaxWidth : QWIDGETSIZE_MAX,
-                   c.MaxHeight > 0 ? c.MaxHeight : QWIDGETSIZE_MAX);
     for (TControl* control : ControlsInPaintOrder(form))
       Bind(*control);
     QWidget* previous = nullptr;
@@ -109,10 +116,28 @@ class FormDialog : public QDialog {
     }
     ModelToWidgets();
     installEventFilter(this);
-    move(form.Left(), form.Top());
-    resize(form.Width(), form.Height());
-    PlaceWidgets();
+    // The native window now, so that its frame is known where the platform tells it before showing.
+    create();
+    QSize frame(g_frame_width.load(), g_frame_height.load());
+    if (QWindow* window = windowHandle()) {
+      const QMargins m = window->frameMargins();
+      if (!m.isNull()) frame = QSize(m.left() + m.right(), m.top() + m.bottom());
+    }
+    ApplyFrame(frame);
+    QPoint place(form.Left(), form.Top());
+    if (form.Position == TPosition::poScreenCenter) place = ScreenCentre(owner);
+    move(place);
   }
+
+  // The dialog is to end: the widgets' values go to the model, whose Close decides.
+  void done(int result) override {
+    if (closed_) return QDialog::done(result);
+    WidgetsToModel();
+    if (!CloseModal(form_)) return;
+    closed_ = true;
+    QDialog::done(result);
+  }
+  bool Closed() const { return closed_; }
 
   // What the user changed goes back into the model.
   void WidgetsToModel() {
@@ -137,13 +162,15 @@ class FormDialog : public QDialog {
         static_cast<TRxSpinEdit*>(b.control)->SetValue(spin->value());
       }
     }
+    LearnFrame();
     const QRect frame = frameGeometry();
-    form_.SetBounds(frame.x(), frame.y(), width(), height());
+    form_.SetBounds(frame.x(), frame.y(), frame.width(), frame.height());
   }
 
  protected:
   void showEvent(QShowEvent* event) override {
     QDialog::showEvent(event);
+    LearnFrame();
     if (QWidget* focus = WidgetOf(form_.ActiveControl())) focus->setFocus(Qt::OtherFocusReason);
     if (!hook_ran_) {
       hook_ran_ = true;
@@ -153,10 +180,18 @@ class FormDialog : public QDialog {
 
   void resizeEvent(QResizeEvent* event) override {
     QDialog::resizeEvent(event);
-    if (width() != form_.Width() || height() != form_.Height()) {
-      form_.SetBounds(form_.Left(), form_.Top(), width(), height());
+    if (!applying_ && LearnFrame()) return;
+    const int outer_width = width() + frame_.width();
+    const int outer_height = height() + frame_.height();
+    if (outer_width != form_.Width() || outer_height != form_.Height()) {
+      form_.SetBounds(form_.Left(), form_.Top(), outer_width, outer_height);
     }
     PlaceWidgets();
+  }
+
+  void moveEvent(QMoveEvent* event) override {
+    QDialog::moveEvent(event);
+    if (!applying_) LearnFrame();
   }
 
   // Escape is the form's to handle (on release); Enter still clicks the default button.
@@ -193,6 +228,46 @@ class FormDialog : public QDialog {
   }
 
  private:
+  // The window with `frame` around the model's client area: limits and size follow the model's, which
+  // count the frame.
+  void ApplyFrame(QSize frame) {
+    applying_ = true;
+    frame_ = frame;
+    form_.SetFrameSize(frame.width(), frame.height());
+    const TSizeConstraints& c = form_.Constraints();
+    auto inner = [](int32_t limit, int frame_part, int none) {
+      return limit > 0 ? std::max(limit - frame_part, 0) : none;
+    };
+    setMinimumSize(inner(c.MinWidth, frame.width(), 0), inner(c.MinHeight, frame.height(), 0));
+    setMaximumSize(inner(c.MaxWidth, frame.width(), QWIDGETSIZE_MAX),
+                   inner(c.MaxHeight, frame.height(), QWIDGETSIZE_MAX));
+    resize(std::max(form_.Width() - frame.width(), 0), std::max(form_.Height() - frame.height(), 0));
+    applying_ = false;
+    PlaceWidgets();
+  }
+
+  // Takes the frame the window has now, when it differs from the one assumed; true when it did.
+  bool LearnFrame() {
+    if (!isVisible()) return false;
+    const QSize frame = frameGeometry().size() - size();
+    if (frame.width() < 0 || frame.height() < 0 || frame == frame_) return false;
+    g_frame_width.store(frame.width());
+    g_frame_height.store(frame.height());
+    ApplyFrame(frame);
+    return true;
+  }
+
+  // The top-left corner that centres the window on the screen of the host's active window, else on the
+  // primary screen (its part free of panels).
+  QPoint ScreenCentre(QWidget* owner) const {
+    QScreen* screen = owner != nullptr ? owner->screen() : nullptr;
+    if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) return QPoint(form_.Left(), form_.Top());
+    const QRect area = screen->availableGeometry();
+    return QPoint(area.x() + (area.width() - form_.Width()) / 2,
+                  area.y() + (area.height() - form_.Height()) / 2);
+  }
+
   void Help(const TControl* control) {
     const int32_t context = HelpContextFor(control ? control : &form_);
     if (context != 0) Application().HelpContext(context);
@@ -336,7 +411,10 @@ class FormDialog : public QDialog {
 
   TCustomForm& form_;
   std::vector<Binding> bindings_;
+  QSize frame_{0, 0};
+  bool applying_ = false;
   bool hook_ran_ = false;
+  bool closed_ = false;
 };
 
 // The application object the view made, when the host had none; it lives as long as the process.
@@ -388,7 +466,22 @@ bool ToolkitRunModal(TCustomForm& form, std::string* reason) {
   auto dialog = std::make_unique<FormDialog>(form, QApplication::activeWindow());
   dialog->setModal(true);
   dialog->exec();
-  dialog->WidgetsToModel();
+  if (!dialog->Closed()) {
+    // Ended without asking the model (the application quit): the model still closes.
+    dialog->WidgetsToModel();
+    form.Close();
+  }
+  return true;
+}
+
+bool ToolkitMessageBox(void* owner_window, const std::string& text, const std::string& caption, bool error) {
+  if (QCoreApplication::instance() == nullptr ||
+      QThread::currentThread() != QCoreApplication::instance()->thread())
+    return false;
+  QMessageBox box(error ? QMessageBox::Critical : QMessageBox::NoIcon, Q(caption), Q(text), QMessageBox::Ok,
+                  static_cast<QWidget*>(owner_window));
+  box.setObjectName("kvoMessageBox");
+  box.exec();
   return true;
 }
 

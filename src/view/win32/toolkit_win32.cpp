@@ -2,7 +2,8 @@
 // run in a modal loop of its own with the owner disabled, every model control a direct child window of
 // the dialog (a group box would not pass on its children's notifications), placed at its form rectangle
 // and tagged with the control's name as a window property for automation. Resizing the dialog resizes
-// the model, whose layout rules decide where every child goes next.
+// the model, whose layout rules decide where every child goes next. The model's size is the window's,
+// frame included; its client area is what the frame leaves.
 //
 // Thread contract: the dialog belongs to the calling thread, whichever it is; its owner is that thread's
 // active window (the host's), disabled while the dialog runs.
@@ -80,6 +81,7 @@ class FormDialog {
 
   // Runs the dialog; false when no window could be made.
   bool Run(HWND owner) {
+    owner_ = owner;
     // DLGTEMPLATE, then empty menu, class and title: the controls are made in WM_INITDIALOG.
     alignas(4) WORD buffer[16] = {};
     auto* tmpl = reinterpret_cast<DLGTEMPLATE*>(buffer);
@@ -111,7 +113,11 @@ class FormDialog {
       if (got < 0) break;
       Dispatch(msg);
     }
-    WidgetsToModel();
+    if (!closed_) {
+      // Ended without asking the model (WM_QUIT): the model still closes.
+      WidgetsToModel();
+      form_.Close();
+    }
     if (owner_enabled) EnableWindow(owner, TRUE);
     for (Binding& b : bindings_) {
       if (b.window) RemovePropA(b.window, kNameProperty);
@@ -199,29 +205,25 @@ class FormDialog {
         return TRUE;
       case WM_GETMINMAXINFO: {
         auto* info = reinterpret_cast<MINMAXINFO*>(lparam);
+        // The model's limits are window sizes already.
         const TSizeConstraints& c = form_.Constraints();
-        if (c.MinWidth > 0 || c.MinHeight > 0) {
-          const SIZE min = Outer(c.MinWidth, c.MinHeight);
-          if (c.MinWidth > 0) info->ptMinTrackSize.x = min.cx;
-          if (c.MinHeight > 0) info->ptMinTrackSize.y = min.cy;
-        }
-        if (c.MaxWidth > 0 || c.MaxHeight > 0) {
-          const SIZE max = Outer(c.MaxWidth, c.MaxHeight);
-          if (c.MaxWidth > 0) info->ptMaxTrackSize.x = max.cx;
-          if (c.MaxHeight > 0) info->ptMaxTrackSize.y = max.cy;
-        }
+        if (c.MinWidth > 0) info->ptMinTrackSize.x = c.MinWidth;
+        if (c.MinHeight > 0) info->ptMinTrackSize.y = c.MinHeight;
+        if (c.MaxWidth > 0) info->ptMaxTrackSize.x = c.MaxWidth;
+        if (c.MaxHeight > 0) info->ptMaxTrackSize.y = c.MaxHeight;
         return TRUE;
       }
       case WM_SIZE: {
         if (built_) {
-          const int width = LOWORD(lparam);
-          const int height = HIWORD(lparam);
+          RECT window{};
+          GetWindowRect(dialog_, &window);
+          const int width = window.right - window.left;
+          const int height = window.bottom - window.top;
           if (width != form_.Width() || height != form_.Height())
             form_.SetBounds(form_.Left(), form_.Top(), width, height);
           // The model's constraints have the last word on the size.
           if (width != form_.Width() || height != form_.Height()) {
-            const SIZE outer = Outer(form_.Width(), form_.Height());
-            SetWindowPos(dialog_, nullptr, 0, 0, outer.cx, outer.cy,
+            SetWindowPos(dialog_, nullptr, 0, 0, form_.Width(), form_.Height(),
                          SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
             return TRUE;
           }
@@ -309,11 +311,26 @@ class FormDialog {
         SendMessageW(dialog_, DM_SETDEFID, static_cast<WPARAM>(b.id), 0);
     }
     ModelToWidgets();
-    const SIZE outer = Outer(form_.Width(), form_.Height());
-    SetWindowPos(dialog_, nullptr, form_.Left(), form_.Top(), outer.cx, outer.cy,
+    const SIZE frame = Outer(0, 0);
+    form_.SetFrameSize(frame.cx, frame.cy);
+    POINT place{form_.Left(), form_.Top()};
+    if (form_.Position == TPosition::poScreenCenter) place = WorkAreaCentre();
+    SetWindowPos(dialog_, nullptr, place.x, place.y, form_.Width(), form_.Height(),
                  SWP_NOZORDER | SWP_NOACTIVATE);
     built_ = true;
     Place();
+  }
+
+  // The top-left corner that centres the window on the work area of the owner window's monitor (the
+  // primary monitor without an owner).
+  POINT WorkAreaCentre() const {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    HMONITOR monitor = MonitorFromWindow(owner_, MONITOR_DEFAULTTOPRIMARY);
+    if (monitor == nullptr || !GetMonitorInfoW(monitor, &info)) return POINT{form_.Left(), form_.Top()};
+    const RECT& area = info.rcWork;
+    return POINT{area.left + (area.right - area.left - form_.Width()) / 2,
+                 area.top + (area.bottom - area.top - form_.Height()) / 2};
   }
 
   void Make(TControl& control) {
@@ -436,9 +453,7 @@ class FormDialog {
     }
     RECT window{};
     GetWindowRect(dialog_, &window);
-    RECT client{};
-    GetClientRect(dialog_, &client);
-    form_.SetBounds(window.left, window.top, client.right, client.bottom);
+    form_.SetBounds(window.left, window.top, window.right - window.left, window.bottom - window.top);
   }
 
   void Place() {
@@ -477,7 +492,12 @@ class FormDialog {
     if (form_.ModalResult != mrNone) End();
   }
 
+  // The widgets' values go to the model, whose Close decides whether the dialog ends.
   void End() {
+    if (ended_) return;
+    WidgetsToModel();
+    if (!CloseModal(form_)) return;
+    closed_ = true;
     ended_ = true;
     ShowWindow(dialog_, SW_HIDE);
   }
@@ -506,9 +526,11 @@ class FormDialog {
   TCustomForm& form_;
   std::vector<Binding> bindings_;
   HWND dialog_ = nullptr;
+  HWND owner_ = nullptr;
   HFONT font_ = nullptr;
   bool built_ = false;
   bool ended_ = false;
+  bool closed_ = false;
 };
 
 }  // namespace
@@ -537,6 +559,12 @@ bool ToolkitRunModal(TCustomForm& form, std::string* reason) {
     if (reason) *reason = "the dialog window could not be made";
     return false;
   }
+  return true;
+}
+
+bool ToolkitMessageBox(void* owner_window, const std::string& text, const std::string& caption, bool error) {
+  MessageBoxW(static_cast<HWND>(owner_window), Wide(text).c_str(), Wide(caption).c_str(),
+              MB_OK | (error ? MB_ICONERROR : 0u));
   return true;
 }
 

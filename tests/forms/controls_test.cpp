@@ -311,6 +311,9 @@ TEST(SpinEdit, TextShowsTheDecimalsAndReadsNumbers) {
 // A band shown under a locale whose decimal separator is "," must still read back as itself.
 TEST(SpinEdit, TextKeepsTheDotUnderACommaLocale) {
   const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+#ifdef KVO_TEST_LOCALES
+  setenv("LOCPATH", KVO_TEST_LOCALES, 1);
+#endif
   bool comma = false;
   for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "German_Germany.1252"})
     if (!comma && std::setlocale(LC_NUMERIC, name) != nullptr)

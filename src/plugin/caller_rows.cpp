@@ -54,7 +54,7 @@ TRowsParamsList* CallerRows::Lookup(uint64_t opening) noexcept {
           free_slot->rows->Clear();  // what the ended thread was last lent
         } else {
           free_slot = &slots_.emplace_back();
-          free_slot->rows = std::make_unique<TRowsParamsList>();
+          free_slot->rows = std::make_unique<TResultRowsList>();
         }
         free_slot->owner = token;
         free_slot->owner_id = token.get();

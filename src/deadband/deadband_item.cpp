@@ -130,7 +130,12 @@ bool TDeadBandListItem::Evaluate(const Variant& value, uint32_t now) noexcept {
   const bool reference_kind = BandType == TDeadBandType::dbAbsolute || BandType == TDeadBandType::dbPercent;
   double measure;
   if (reference_kind) {
-    if (!MeasureValue(value, &measure)) return false;
+    // Doubles, the usual values, are measured here without the general conversion.
+    if (value.type() == platform::kVtR8) {
+      measure = value.raw().dblVal;
+    } else if (!MeasureValue(value, &measure)) {
+      return false;
+    }
   } else if (BandType == TDeadBandType::dbTimeLimit) {
     measure = now;
   } else {

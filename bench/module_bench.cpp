@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "deadband/deadband_plugin.h"
+#include "kvo/kvo_host.h"
 #include "kvo/kvo_plugin.h"
 #include "params/params_list.h"
 #include "plugin/plugin_registry.h"
@@ -64,12 +65,14 @@ class LoadedHandle {
 
   bool ok() const { return ok_; }
   // Filters one block; true when it passed (the host received rows).
-  bool Filter(TParamsList* block) {
+  bool Filter(TParamsList* block) { return FilterRows(block) != nullptr; }
+  // Filters one block; the rows lent, or null when it was dropped.
+  TParamsList* FilterRows(TParamsList* block) {
     void* data = block;
     ::TParamsList* rows = nullptr;
     const int32_t result = ::ProcessData(handle_, 0, Out(&parameters_), &data, &rows);
     benchmark::DoNotOptimize(result);
-    return rows != nullptr;
+    return reinterpret_cast<TParamsList*>(rows);
   }
 
  private:
@@ -137,6 +140,42 @@ void BM_W1_OneValueBlock(benchmark::State& state) {
   state.counters["malloc_counted"] = kvo::bench::CountsMalloc();
 }
 BENCHMARK(BM_W1_OneValueBlock);
+
+// W1 as a C host writes it: the block is made with the SDK and its value set by name with
+// kvo_params_set_double before each call. Under callgrind (see bench/README.md) the instructions per block
+// of this loop are the figure the data path is held to.
+void BM_W1_SdkHostLoop(benchmark::State& state) {
+  const std::vector<double>& values = Waveform();
+  LoadedHandle handle(Settings(0, {{"Value", 0.5}}, 0));
+  if (!handle.ok()) return state.SkipWithError("cannot load the instance");
+  ::TParamsList* block = kvo_rows_new();
+  kvo_params_add_double(block, "Value", values[0]);
+  kvo_params_new_row(block);
+  size_t i = 0;
+  uint64_t passed = 0;
+  for (auto _ : state) {
+    kvo_params_set_double(block, "Value", values[i], 0);
+    if (++i == values.size()) i = 0;
+    passed += handle.Filter(reinterpret_cast<TParamsList*>(block));
+  }
+  kvo_params_free(block);
+  state.counters["passed_share"] = static_cast<double>(passed) / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_W1_SdkHostLoop);
+
+// The host's part of W1 alone: one double set by name on a two-element list.
+void BM_SdkSetDoubleTwoElements(benchmark::State& state) {
+  ::TParamsList* block = kvo_rows_new();
+  kvo_params_add_double(block, "Value", 0);
+  kvo_params_new_row(block);
+  double value = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(kvo_params_set_double(block, "Value", value, 0));
+    value += 0.25;
+  }
+  kvo_params_free(block);
+}
+BENCHMARK(BM_SdkSetDoubleTwoElements);
 
 // Rows of seven values and a row marker, `elements` elements in all.
 void FillRows(TParamsList& block, int64_t elements) {
@@ -225,6 +264,40 @@ void BM_W1_HandlePerThread(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_W1_HandlePerThread)->Threads(1)->Threads(2)->UseRealTime();
+
+// Several threads on ONE handle, band 0 so that every block passes, each block tagged with its thread:
+// every call must get rows holding its own block. Blocks per second of four threads against one.
+void BM_W1_ThreadsOnOneHandle(benchmark::State& state) {
+  static std::unique_ptr<LoadedHandle> shared;
+  if (state.thread_index() == 0) shared = std::make_unique<LoadedHandle>(Settings(0, {{"Value", 0}}, 0));
+  LoadedHandle* handle = nullptr;
+  const std::vector<double>& values = Waveform();
+  TRowsParamsList block;
+  block.Add("Value", Variant::FromDouble(values[0]));
+  block.Add("thread", Variant::FromInt(state.thread_index()));
+  block.NewRow();
+  kvo::TParamsListElement* element = block.Element(0);
+  size_t i = static_cast<size_t>(state.thread_index()) * 250;
+  uint64_t foreign_or_lost = 0;
+  for (auto _ : state) {
+    if (!handle) handle = shared.get();  // after the loop's start barrier, so after thread 0's set-up
+    if (!handle->ok()) {
+      state.SkipWithError("cannot load the instance");
+      break;
+    }
+    const double value = values[i];
+    element->SetValue(Variant::FromDouble(value));
+    if (++i == values.size()) i = 0;
+    const TParamsList* rows = handle->FilterRows(&block);
+    if (!rows || rows->Count() != 3 || rows->Element(0)->Value().raw().dblVal != value ||
+        rows->Element(1)->Value().raw().lVal != state.thread_index()) {
+      ++foreign_or_lost;
+    }
+  }
+  state.SetItemsProcessed(state.iterations());
+  state.counters["foreign_or_lost"] = benchmark::Counter(static_cast<double>(foreign_or_lost));
+}
+BENCHMARK(BM_W1_ThreadsOnOneHandle)->Threads(1)->Threads(4)->UseRealTime();
 
 // Control for the figure above: arithmetic that shares nothing. When two threads do not get about twice
 // its one-thread rate here, the machine did not give the run two free cores.

@@ -9,7 +9,9 @@
  *
  * Ownership: parameter lists passed in stay the host's and must stay valid during the call. Lists the
  * module stores in the host's Rows or Events variable stay the module's: valid until the next data call on
- * the same instance or the last "UNLOAD"; never destroy them (copy them to keep them).
+ * the same instance or the last "UNLOAD"; never destroy them (copy them to keep them). Each calling thread
+ * gets result rows of its own, so the rows one thread was lent stay unchanged until that same thread's next
+ * data call on the instance, whatever other threads call meanwhile.
  *
  * Failure values: no exception ever leaves an export. Integer results are 0 or more on success, or one of
  * the KVO_RESULT_* codes below.

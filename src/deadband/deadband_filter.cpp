@@ -25,12 +25,21 @@ bool IsRowMarkerName(std::string_view name) noexcept {
 }  // namespace
 
 DeadbandFilter::NameKey DeadbandFilter::KeyOf(std::string_view name) noexcept {
+  // Fixed-size loads only (a short name's bytes are read by two overlapping loads), so that no library
+  // copy runs per element. The bytes each key covers make it equal for equal names of the same length.
   NameKey key{0, 0, name.size()};
+  const char* bytes = name.data();
   if (name.size() >= 8) {
-    key.head = Load8(name.data());
-    key.tail = Load8(name.data() + name.size() - 8);
-  } else if (!name.empty()) {
-    std::memcpy(&key.head, name.data(), name.size());
+    key.head = Load8(bytes);
+    key.tail = Load8(bytes + name.size() - 8);
+  } else if (name.size() >= 4) {
+    uint32_t first, last;
+    std::memcpy(&first, bytes, 4);
+    std::memcpy(&last, bytes + name.size() - 4, 4);
+    key.head = first | uint64_t{last} << 32;
+  } else {
+    for (size_t k = 0; k < name.size(); ++k)
+      key.head |= uint64_t{static_cast<unsigned char>(bytes[k])} << (8 * k);
   }
   return key;
 }
@@ -39,6 +48,10 @@ DeadbandFilter::DeadbandFilter(TickSource& ticks) : ticks_(ticks) {}
 
 void DeadbandFilter::ResetItems() {
   std::lock_guard guard(lock_);
+  ResetItemsLocked();
+}
+
+void DeadbandFilter::ResetItemsLocked() {
   for (TDeadBandListItem& item : items_)
     item.Reset(ticks_);
   passed_count_ = 0;
@@ -105,7 +118,7 @@ int32_t DeadbandFilter::ProcessData(const TParamsList* data, TParamsList* result
     }
     if ((relationship_ == 0 && passed_count_ == item_count) || (relationship_ == 1 && passed_count_ > 0)) {
       result_rows->AppendList(data);
-      ResetItems();
+      ResetItemsLocked();
       break;
     }
   }

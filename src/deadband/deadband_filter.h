@@ -7,7 +7,8 @@
 //
 // Thread contract: every method may be called from any thread. The items and the relationship are guarded
 // by the item lock, which ProcessData holds for a whole block (the emptying and filling of the result rows
-// included). The lock is recursive, so ResetItems may be called by a thread that already holds it.
+// included). The lock is a light one taken once per block: ProcessData re-arms the items it holds it for
+// without taking it again, and no method is called with it held.
 #pragma once
 
 #include <cstddef>
@@ -19,7 +20,7 @@
 #include "deadband/deadband_settings.h"
 #include "deadband/tick_source.h"
 #include "params/params_list.h"
-#include "platform/lock.h"
+#include "platform/light_lock.h"
 
 namespace kvo {
 
@@ -30,7 +31,7 @@ class DeadbandFilter {
   DeadbandFilter(const DeadbandFilter&) = delete;
   DeadbandFilter& operator=(const DeadbandFilter&) = delete;
 
-  // Re-arms every item, in list order. Takes the item lock, which the calling thread may already hold.
+  // Re-arms every item, in list order, under the item lock.
   void ResetItems();
   // Destroys every item; the relationship stays.
   void ClearItems();
@@ -54,17 +55,19 @@ class DeadbandFilter {
   std::vector<TDeadBandListItem> Items() const;
 
  private:
-  // A name reduced to its length and its first and last 8 bytes. Names of up to 16 bytes are equal exactly
-  // when their keys are, so matching an element against the items compares integers, not memory.
+  // A name reduced to its length and its first and last 8 bytes (all of a shorter one). Names of up to 16
+  // bytes are equal exactly when their keys are, so matching an element against the items compares integers,
+  // not memory.
   struct NameKey {
     uint64_t head;
     uint64_t tail;
     size_t length;
   };
   static NameKey KeyOf(std::string_view name) noexcept;
+  void ResetItemsLocked();  // REQUIRES: lock_ held
 
   TickSource& ticks_;
-  mutable platform::RecursiveLock lock_;  // the item lock
+  mutable platform::LightLock lock_;      // the item lock
   std::vector<TDeadBandListItem> items_;  // guarded by lock_
   std::vector<NameKey> keys_;             // guarded by lock_: keys_[i] is the key of items_[i].VarName
   bool has_time_items_ = false;           // guarded by lock_: only these need the block's tick reading

@@ -1,6 +1,7 @@
 // Measuring and evaluating one watched variable.
 #include "deadband/deadband_item.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -34,6 +35,15 @@ size_t CharacterCount(std::string_view text) noexcept {
     count += (static_cast<unsigned char>(c) & 0xC0u) != 0x80u;
   return count;
 #endif
+}
+
+// Decimal data seldom has an exact binary form (1.2 - 1.1 is 0.09999999999999987), so a change that is
+// the band in decimal may come out a hair below it. Changes are compared with this much of the operands'
+// magnitude as tolerance, far above the rounding of one subtraction and far below any band a user sets.
+constexpr double kRelativeTolerance = 0x1p-44;
+
+double Tolerance(double measure, double last) noexcept {
+  return kRelativeTolerance * std::max(std::fabs(measure), std::fabs(last));
 }
 
 }  // namespace
@@ -120,7 +130,12 @@ bool TDeadBandListItem::Evaluate(const Variant& value, uint32_t now) noexcept {
   const bool reference_kind = BandType == TDeadBandType::dbAbsolute || BandType == TDeadBandType::dbPercent;
   double measure;
   if (reference_kind) {
-    if (!MeasureValue(value, &measure)) return false;
+    // Doubles, the usual values, are measured here without the general conversion.
+    if (value.type() == platform::kVtR8) {
+      measure = value.raw().dblVal;
+    } else if (!MeasureValue(value, &measure)) {
+      return false;
+    }
   } else if (BandType == TDeadBandType::dbTimeLimit) {
     measure = now;
   } else {
@@ -133,10 +148,11 @@ bool TDeadBandListItem::Evaluate(const Variant& value, uint32_t now) noexcept {
     const double last = LastValue.AsNumber();
     switch (BandType) {
       case TDeadBandType::dbAbsolute:
-        Passed = std::fabs(measure - last) >= Band;
+        Passed = std::fabs(measure - last) >= Band - Tolerance(measure, last);
         break;
       case TDeadBandType::dbPercent:
-        Passed = last == 0 || std::fabs((measure - last) * 100 / last) >= Band;
+        Passed = last == 0 || std::fabs((measure - last) * 100 / last) >=
+                                  Band - Tolerance(measure, last) * 100 / std::fabs(last);
         break;
       case TDeadBandType::dbTimeLimit: {
         // Modulo 2^32, so that a wrap of the tick counter between the two readings does not hold the item

@@ -62,8 +62,11 @@ struct TDeadBandListItem {
   void Reset(TickSource& ticks);
 
   // Evaluates the item with one value of its variable; `now` is the block's tick reading. Returns true
-  // when this call moved the item out of its deadband. Elapsed time is taken modulo 2^32, so a wrap of the
-  // tick counter (every 49.7 days) does not keep a time-limit item inside its deadband.
+  // when this call moved the item out of its deadband. A change equal to the band leaves it; absolute and
+  // percent changes are compared with a tolerance of 2^-44 of the larger operand's magnitude, so decimal
+  // steps that binary rounding makes a hair smaller still count as the band (time and counts are exact).
+  // Elapsed time is taken modulo 2^32, so a wrap of the tick counter (every 49.7 days) does not keep a
+  // time-limit item inside its deadband.
   bool Evaluate(const Variant& value, uint32_t now) noexcept;
 
   const DeadbandFilter* Owner;  // not otherwise used

@@ -34,9 +34,14 @@ int AddValue(TParamsList* list, const char* name, auto make_value) {
   }
 }
 
+// The value is made only where it is stored and moved in, so setting a number copies no variant.
 int SetValue(TParamsList* list, const char* name, int add_if_missing, auto make_value) {
   if (!list || !name) return -1;
   try {
+    if (kvo::TParamsListElement* element = Impl(list)->FindByName(name)) {
+      element->SetValue(make_value());
+      return 1;
+    }
     return Impl(list)->SetValueByName(name, make_value(), add_if_missing != 0) ? 1 : 0;
   } catch (...) {
     return -1;

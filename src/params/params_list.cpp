@@ -2,6 +2,7 @@
 #include "params/params_list.h"
 
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -101,11 +102,6 @@ void TParamsListElement::SetValue(const Variant& value) {
   value_ = std::move(copy);
 }
 
-void TParamsListElement::SetValue(Variant&& value) {
-  value.NormalizeStringKind();
-  value_ = std::move(value);
-}
-
 // --- TList ---
 
 TList::~TList() {
@@ -160,11 +156,58 @@ TParamsList::~TParamsList() {
   signature_ = 0;
 }
 
-void TParamsList::CheckSignature() const {
-  if (signature_ != kParamsListSignature) {
-    throw EAssertionFailed("Assertion failure (kvoShared/Public/Common/kvoParamLst, line 153)");
-  }
+void TParamsList::FailSignature() {
+  throw EAssertionFailed("Assertion failure (kvoShared/Public/Common/kvoParamLst, line 153)");
 }
+
+namespace {
+
+// The lookup key's byte: A-Z folded to lower case, every other byte as it is.
+inline unsigned char FoldAZ(unsigned char c) noexcept {
+  return static_cast<unsigned>(c - 'A') < 26u ? static_cast<unsigned char>(c + 32) : c;
+}
+
+// A-Z folded to lower case in every byte of a word at once: a byte gets bit 5 when its low seven bits lie
+// in 'A'..'Z' and its top bit is clear. No byte's sum carries into the next one.
+template <typename Word>
+inline Word FoldAZWord(Word x) noexcept {
+  constexpr Word kOnes = static_cast<Word>(~Word{0}) / 0xFF;  // 0x01 in every byte
+  const Word low = x & (kOnes * 0x7F);
+  const Word from_a = low + kOnes * (0x80 - 'A');      // top bit set from 'A' on
+  const Word past_z = low + kOnes * (0x80 - 'Z' - 1);  // top bit set past 'Z'
+  const Word upper = (from_a & ~past_z) & ~x & (kOnes * 0x80);
+  return x | (upper >> 2);
+}
+
+template <typename Word>
+inline Word LoadWord(const char* bytes) noexcept {
+  Word word;
+  std::memcpy(&word, bytes, sizeof word);
+  return word;
+}
+
+// True when `lower` (a stored key of `size` bytes) equals `name` (as many bytes) with A-Z folded. Whole
+// words are folded and compared at once, the last one overlapping the one before where the size is not a
+// multiple; nothing is copied or allocated.
+inline bool KeyEquals(const char* lower, const char* name, size_t size) noexcept {
+  if (size >= 8) {
+    size_t k = 0;
+    for (; k + 8 < size; k += 8) {
+      if (FoldAZWord(LoadWord<uint64_t>(name + k)) != LoadWord<uint64_t>(lower + k)) return false;
+    }
+    return FoldAZWord(LoadWord<uint64_t>(name + size - 8)) == LoadWord<uint64_t>(lower + size - 8);
+  }
+  if (size >= 4) {
+    return FoldAZWord(LoadWord<uint32_t>(name)) == LoadWord<uint32_t>(lower) &&
+           FoldAZWord(LoadWord<uint32_t>(name + size - 4)) == LoadWord<uint32_t>(lower + size - 4);
+  }
+  for (size_t k = 0; k < size; ++k) {
+    if (static_cast<unsigned char>(lower[k]) != FoldAZ(static_cast<unsigned char>(name[k]))) return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 int32_t TParamsList::IndexOfName(std::string_view name, int32_t from, int32_t to) const {
   CheckSignature();
@@ -172,37 +215,38 @@ int32_t TParamsList::IndexOfName(std::string_view name, int32_t from, int32_t to
   int32_t first = from < 0 ? 0 : from;
   int32_t last = (to >= 0 && to < count_) ? to : count_ - 1;
   if (last < first) return -1;
-  // The key folds A-Z only, once per lookup, into a stack buffer; a longer key is folded while comparing.
-  // Either way nothing is allocated.
   const size_t size = name.size();
-  char buffer[128];
-  const bool folded = size <= sizeof buffer;
-  if (folded) {
-    for (size_t k = 0; k < size; ++k) {
-      unsigned char c = static_cast<unsigned char>(name[k]);
-      buffer[k] = static_cast<char>(static_cast<unsigned>(c - 'A') < 26u ? c + 32 : c);
-    }
-  }
   for (int32_t i = first; i <= last; ++i) {
-    std::string_view lower = Element(i)->LowerName();
-    if (lower.size() != size) continue;
-    if (folded) {
-      // Names of one list tend to share a prefix: the last byte tells most of them apart at once.
-      if (size == 0 ||
-          (lower[size - 1] == buffer[size - 1] && std::memcmp(lower.data(), buffer, size) == 0)) {
-        return i;
-      }
-      continue;
-    }
-    size_t k = 0;
-    for (; k < size; ++k) {
-      unsigned char c = static_cast<unsigned char>(name[k]);
-      if (static_cast<unsigned>(c - 'A') < 26u) c = static_cast<unsigned char>(c + 32);
-      if (c != static_cast<unsigned char>(lower[k])) break;
-    }
-    if (k == size) return i;
+    const std::string_view lower = Element(i)->LowerName();
+    if (lower.size() == size && KeyEquals(lower.data(), name.data(), size)) return i;
   }
   return -1;
+}
+
+TParamsListElement* TParamsList::FindByName(const char* name) const {
+  if (count_ == 0) return nullptr;
+  CheckSignature();
+  // Compared byte by byte against each stored key, whose length stands before its characters: the name
+  // is never measured, and never read past its terminator, which no key byte matches as long as the key
+  // has no zero byte of its own (the check of `c` covers a key that does).
+  const unsigned char head = FoldAZ(static_cast<unsigned char>(name[0]));
+  for (int32_t i = 0; i < count_; ++i) {
+    TParamsListElement* element = Element(i);
+    const char* key = element->lower_name_.data();
+    if (!key) {
+      if (head == 0) return element;
+      continue;
+    }
+    if (static_cast<unsigned char>(key[0]) != head || head == 0) continue;
+    const size_t size = element->lower_name_.size();
+    size_t k = 1;
+    for (; k < size; ++k) {
+      const unsigned char c = static_cast<unsigned char>(name[k]);
+      if (static_cast<unsigned char>(key[k]) != FoldAZ(c) || c == 0) break;
+    }
+    if (k == size && name[k] == 0) return element;
+  }
+  return nullptr;
 }
 
 TParamsListElement* TParamsList::FindByName(std::string_view name, int32_t from, int32_t to) const {
@@ -235,6 +279,17 @@ TParamsListElement* TParamsList::Add(std::string_view name, const Variant& value
 TParamsListElement* TParamsList::Add(std::string_view name, Variant&& value) {
   if (IsBlank(name)) return nullptr;
   return Append(new TParamsListElement(name, std::move(value)));
+}
+
+TParamsListElement* TParamsList::SetValueByName(std::string_view name, Variant&& value, bool add_if_missing) {
+  TParamsListElement* element = FindByName(name);
+  if (!element) {
+    if (!add_if_missing) return nullptr;
+    element = Add(name, Variant::Null());
+    if (!element) return nullptr;
+  }
+  element->SetValue(std::move(value));
+  return element;
 }
 
 TParamsListElement* TParamsList::SetValueByName(std::string_view name, const Variant& value,
@@ -273,6 +328,89 @@ void TParamsList::Clear() {
   for (int32_t i = 0; i < count_; ++i)
     delete Element(i);
   ReleaseArray();
+}
+
+// --- TResultRowsList ---
+
+namespace {
+// At most this many elements are kept parked, so one huge block does not pin its memory for good.
+constexpr int32_t kMaxSpare = 4096;
+}  // namespace
+
+TResultRowsList::~TResultRowsList() {
+  for (int32_t i = next_spare_; i < spare_count_; ++i)
+    delete spare_[i];
+  std::free(spare_);
+}
+
+void TResultRowsList::Clear() {
+  if (count_ == 0) return;
+  // What the last fill did not take is freed; the live elements become the spares, in order.
+  for (int32_t i = next_spare_; i < spare_count_; ++i)
+    delete spare_[i];
+  spare_count_ = next_spare_ = 0;
+  const int32_t keep = count_ < kMaxSpare ? count_ : kMaxSpare;
+  if (keep > spare_capacity_) {
+    auto** grown =
+        static_cast<TParamsListElement**>(std::realloc(spare_, sizeof(void*) * static_cast<size_t>(keep)));
+    if (grown) {
+      spare_ = grown;
+      spare_capacity_ = keep;
+    }
+  }
+  for (int32_t i = 0; i < count_; ++i) {
+    TParamsListElement* element = Element(i);
+    if (spare_count_ < spare_capacity_) {
+      element->value_.Clear();
+      spare_[spare_count_++] = element;
+    } else {
+      delete element;
+    }
+  }
+  // The array stays for the next fill; the host sees an empty list.
+  std::atomic_ref<int32_t>(count_).store(0, std::memory_order_relaxed);
+}
+
+TParamsListElement* TResultRowsList::Reuse(const TParamsListElement& source) noexcept {
+  if (next_spare_ == spare_count_) return nullptr;
+  TParamsListElement* spare = spare_[next_spare_++];
+  if (spare->name_.view() == source.name_.view()) return spare;
+  delete spare;
+  return nullptr;
+}
+
+void TResultRowsList::AppendList(const TParamsList* source) {
+  if (!source || source->Count() == 0 || source == this) {
+    TParamsList::AppendList(source);
+    return;
+  }
+  const int32_t count = source->Count();
+  const int64_t needed = int64_t{count_} + count + 1;
+  if (needed > std::numeric_limits<int32_t>::max()) throw std::bad_alloc();
+  Reserve(static_cast<int32_t>(needed));
+  for (int32_t i = 0; i < count; ++i) {
+    const TParamsListElement* element = source->Element(i);
+    if (IsBlank(element->Name())) continue;
+    if (TParamsListElement* spare = Reuse(*element)) {
+      try {
+        spare->SetValue(element->Value());
+      } catch (...) {
+        delete spare;
+        throw;
+      }
+      Append(spare);
+    } else {
+      Append(new TParamsListElement(*element));
+    }
+  }
+  if (source->Element(count - 1)->IsRowMarker()) return;
+  if (next_spare_ < spare_count_ && spare_[next_spare_]->IsRowMarker()) {
+    TParamsListElement* marker = spare_[next_spare_++];
+    marker->value_ = Variant::Null();
+    Append(marker);
+  } else {
+    NewRow();
+  }
 }
 
 }  // namespace kvo

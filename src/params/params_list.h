@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <utility>
 
 #include "params/ansi_string.h"
 #include "params/variant.h"
@@ -54,10 +55,14 @@ class TParamsListElement : public SharedHeapObject {
 
   // Stores a value; the name and state stay as they are.
   void SetValue(const Variant& value);
-  void SetValue(Variant&& value);
+  void SetValue(Variant&& value) {
+    value.NormalizeStringKind();
+    value_ = std::move(value);
+  }
 
  private:
   friend class TParamsList;
+  friend class TResultRowsList;
   friend struct ParamsLayoutCheck;
   void InitNames(std::string_view name);
 
@@ -116,6 +121,8 @@ class TParamsList : public TList {
   int32_t IndexOfName(std::string_view name, int32_t from = 0, int32_t to = -1) const;
   // The element IndexOfName finds; null for an empty list (without looking at the signature) or no match.
   TParamsListElement* FindByName(std::string_view name, int32_t from = 0, int32_t to = -1) const;
+  // The same over the whole list, for a zero-terminated name.
+  TParamsListElement* FindByName(const char* name) const;
   // A copy of the found element's value; empty when there is none.
   Variant ValueByName(std::string_view name, int32_t from = 0, int32_t to = -1) const;
 
@@ -126,21 +133,27 @@ class TParamsList : public TList {
   // Overwrites the value of the first element with the name. Without one: when `add_if_missing`, appends
   // the name with a Null value and stores the value in it; else returns null and changes nothing.
   TParamsListElement* SetValueByName(std::string_view name, const Variant& value, bool add_if_missing);
+  TParamsListElement* SetValueByName(std::string_view name, Variant&& value, bool add_if_missing);
   // Appends the row marker.
   void NewRow();
   // Appends copies of the source's elements, then a marker unless the source already ends with one.
   // Null or empty source: nothing. The source may be this list.
-  void AppendList(const TParamsList* source);
+  virtual void AppendList(const TParamsList* source);
   // Destroys every element and releases the array (count and capacity 0).
   virtual void Clear();
   // True for a TRowsParamsList. Virtual, because type information does not cross the module boundary
   // while the table of virtual operations does.
   virtual bool IsRowsList() const noexcept { return false; }
 
+ protected:
+  TParamsListElement* Append(TParamsListElement* element);
+
  private:
   friend struct ParamsLayoutCheck;
-  TParamsListElement* Append(TParamsListElement* element);
-  void CheckSignature() const;
+  void CheckSignature() const {
+    if (signature_ != kParamsListSignature) FailSignature();
+  }
+  [[noreturn]] static void FailSignature();
 
   uint32_t signature_ = kParamsListSignature;
   AnsiString list_id_;
@@ -155,6 +168,28 @@ class TRowsParamsList : public TParamsList {
  private:
   friend struct ParamsLayoutCheck;
   int32_t reserved_ = 0;
+};
+
+// The module's result rows: a row list that keeps the elements it clears and fills them again from the
+// next block it is given, so a block that passes again and again allocates nothing once its layout has
+// been seen. Parked elements keep their name and key; their values are released when they are parked.
+// Every element in the list is still one separately made element whose strings the host may free.
+class TResultRowsList final : public TRowsParamsList {
+ public:
+  TResultRowsList() = default;
+  ~TResultRowsList() override;
+  void Clear() override;
+  void AppendList(const TParamsList* source) override;
+
+ private:
+  // The element of the next parked slot if it has `source`'s name, else null (that slot is freed).
+  TParamsListElement* Reuse(const TParamsListElement& source) noexcept;
+
+  // Parked elements, in the order they were cleared in; the next fill takes them from `next_spare_` on.
+  TParamsListElement** spare_ = nullptr;  // a block of spare_capacity_ pointers
+  int32_t spare_count_ = 0;
+  int32_t spare_capacity_ = 0;
+  int32_t next_spare_ = 0;
 };
 
 }  // namespace kvo

@@ -90,7 +90,7 @@ std::string_view VariantTypeName(uint16_t vt) noexcept {
   }
 }
 
-Variant::Variant(const Variant& other) : raw_{} {
+void Variant::CopyOwned(const Variant& other) {
   if (other.raw_.vt == kVtString) {
     raw_ = other.raw_;
     AnsiString::AddRef(static_cast<char*>(raw_.byref));
@@ -111,57 +111,8 @@ Variant& Variant::operator=(const Variant& other) {
   return *this;
 }
 
-Variant& Variant::operator=(Variant&& other) noexcept {
-  if (this != &other) {
-    Clear();
-    raw_ = std::exchange(other.raw_, OleVariant{});
-  }
-  return *this;
-}
-
-void Variant::Clear() noexcept {
+void Variant::ClearOwned() noexcept {
   ClearRaw(raw_);
-}
-
-Variant Variant::Null() noexcept {
-  Variant v;
-  v.raw_.vt = platform::kVtNull;
-  return v;
-}
-
-Variant Variant::FromInt(int32_t value) noexcept {
-  Variant v;
-  v.raw_.vt = platform::kVtI4;
-  v.raw_.lVal = value;
-  return v;
-}
-
-Variant Variant::FromInt64(int64_t value) noexcept {
-  Variant v;
-  v.raw_.vt = platform::kVtI8;
-  v.raw_.llVal = value;
-  return v;
-}
-
-Variant Variant::FromDouble(double value) noexcept {
-  Variant v;
-  v.raw_.vt = platform::kVtR8;
-  v.raw_.dblVal = value;
-  return v;
-}
-
-Variant Variant::FromBool(bool value) noexcept {
-  Variant v;
-  v.raw_.vt = platform::kVtBool;
-  v.raw_.boolVal = value ? -1 : 0;
-  return v;
-}
-
-Variant Variant::FromDate(double days) noexcept {
-  Variant v;
-  v.raw_.vt = platform::kVtDate;
-  v.raw_.dblVal = days;
-  return v;
 }
 
 Variant Variant::FromWide(std::u16string_view text) {
@@ -192,8 +143,7 @@ Variant Variant::Adopt(const platform::OleVariant& raw) noexcept {
   return v;
 }
 
-void Variant::NormalizeStringKind() {
-  if (raw_.vt != kVtString) return;
+void Variant::NormalizeString() {
   const char* chars = static_cast<const char*>(raw_.byref);
   std::string_view text =
       chars ? std::string_view(chars, reinterpret_cast<const uint32_t*>(chars)[-1]) : std::string_view();

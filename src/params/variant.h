@@ -18,21 +18,54 @@ namespace kvo {
 
 inline constexpr uint16_t kVtString = 0x100;
 
+// True for kinds whose value lies wholly in the variant (empty, Null, numbers, dates, booleans, error
+// codes): such a value is copied by copying the bytes and cleared by forgetting it.
+inline constexpr bool IsPlainKind(uint16_t vt) noexcept {
+  return vt <= platform::kVtDate || vt == platform::kVtError || vt == platform::kVtBool ||
+         (vt >= platform::kVtI1 && vt <= platform::kVtI8);
+}
+
 class Variant {
  public:
   Variant() noexcept : raw_{} {}
-  Variant(const Variant& other);
+  Variant(const Variant& other) : raw_{} {
+    if (IsPlainKind(other.raw_.vt)) {
+      raw_ = other.raw_;
+    } else {
+      CopyOwned(other);
+    }
+  }
   Variant(Variant&& other) noexcept : raw_(other.raw_) { other.raw_ = {}; }
   Variant& operator=(const Variant& other);
-  Variant& operator=(Variant&& other) noexcept;
+  Variant& operator=(Variant&& other) noexcept {
+    if (this != &other) {
+      Clear();
+      raw_ = other.raw_;
+      other.raw_ = {};
+    }
+    return *this;
+  }
   ~Variant() { Clear(); }
 
-  static Variant Null() noexcept;
-  static Variant FromInt(int32_t value) noexcept;
-  static Variant FromInt64(int64_t value) noexcept;
-  static Variant FromDouble(double value) noexcept;
-  static Variant FromBool(bool value) noexcept;
-  static Variant FromDate(double days) noexcept;  // days since 1899-12-30
+  static Variant Null() noexcept {
+    return Plain(platform::kVtNull, [](platform::OleVariant&) {});
+  }
+  static Variant FromInt(int32_t value) noexcept {
+    return Plain(platform::kVtI4, [=](platform::OleVariant& raw) { raw.lVal = value; });
+  }
+  static Variant FromInt64(int64_t value) noexcept {
+    return Plain(platform::kVtI8, [=](platform::OleVariant& raw) { raw.llVal = value; });
+  }
+  static Variant FromDouble(double value) noexcept {
+    return Plain(platform::kVtR8, [=](platform::OleVariant& raw) { raw.dblVal = value; });
+  }
+  static Variant FromBool(bool value) noexcept {
+    return Plain(platform::kVtBool, [=](platform::OleVariant& raw) { raw.boolVal = value ? -1 : 0; });
+  }
+  // Days since 1899-12-30.
+  static Variant FromDate(double days) noexcept {
+    return Plain(platform::kVtDate, [=](platform::OleVariant& raw) { raw.dblVal = days; });
+  }
   // 8-bit text (UTF-8 on POSIX, the ANSI code page on Windows) as an OLE wide string, code 8.
   static Variant FromText(std::string_view text);
   static Variant FromWide(std::u16string_view text);
@@ -44,9 +77,23 @@ class Variant {
   uint16_t type() const noexcept { return raw_.vt; }
   const platform::OleVariant& raw() const noexcept { return raw_; }
 
-  void Clear() noexcept;
+  void Clear() noexcept {
+    if (IsPlainKind(raw_.vt)) {
+      raw_ = {};
+    } else {
+      ClearOwned();
+    }
+  }
+  // Stores a double in place; what the variant held before is released first (nothing for a number).
+  void SetDouble(double value) noexcept {
+    Clear();
+    raw_.vt = platform::kVtR8;
+    raw_.dblVal = value;
+  }
   // A code-0x100 string becomes an OLE wide string with the same text; other kinds stay as they are.
-  void NormalizeStringKind();
+  void NormalizeStringKind() {
+    if (raw_.vt == kVtString) NormalizeString();
+  }
 
   // Conversions. Each throws EVariantError when the value has no such form (Null, a text that is no
   // number, a number out of range, a kind the platform cannot convert).
@@ -60,6 +107,16 @@ class Variant {
   bool NumberAsDouble(double* out) const noexcept;
 
  private:
+  template <typename Fill>
+  static Variant Plain(uint16_t vt, Fill fill) noexcept {
+    Variant v;
+    v.raw_.vt = vt;
+    fill(v.raw_);
+    return v;
+  }
+  void CopyOwned(const Variant& other);
+  void ClearOwned() noexcept;
+  void NormalizeString();
   // Converts into `dest` through the platform; throws EVariantError on failure.
   void ConvertTo(uint16_t vt, platform::OleVariant* dest) const;
 

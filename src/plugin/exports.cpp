@@ -8,7 +8,6 @@
 #include "plugin/host_params.h"
 #include "plugin/kvo_plugin.h"
 #include "plugin/plugin_registry.h"
-#include "plugin/wait_flags.h"
 
 #if defined(_WIN32)
 #define KVO_MODULE_EXPORT  // the .def file names the exports
@@ -41,34 +40,26 @@ TkvoPlugin* Instance(int32_t handle, ::TParamsList* parameters = nullptr) {
 }
 
 // The guard every data export runs before it enters the instance.
+// `rows` is the host's Rows variable (null for GetEvents).
 template <typename Core>
 int32_t DataGuard(int32_t handle, ::TParamsList* parameters, TParamsList** rows, Core core) noexcept {
   if (!parameters) return -1;
-  if (NotLive(handle, parameters)) return -3;
+  if (NotLive(handle, parameters)) {
+    // A host that ignores the code must not find a stale pointer from an earlier call there.
+    if (rows) *rows = nullptr;
+    return -3;
+  }
   TkvoPlugin* instance = Instance(handle, parameters);
   if (!instance) return -1;
-  try {
-    if (!WaitWhileFlags(30000, {&instance->FBusy, &instance->FUnloaded})) return -1;
-  } catch (...) {
-    return -1;
-  }
-  // Counted before FUnloaded is looked at, so the last "UNLOAD" keeps the row lists until this leaves.
-  instance->FDataCallsInFlight.fetch_add(1, std::memory_order_seq_cst);
-  if (instance->FUnloaded.load(std::memory_order_seq_cst)) {
-    instance->FDataCallsInFlight.fetch_sub(1, std::memory_order_seq_cst);
-    return -1;
-  }
-  instance->FBusy.store(true, std::memory_order_relaxed);
+  // Held until the call returns, so the last "UNLOAD" keeps the row lists until this call has left.
+  const InstanceGate::Pass pass(instance->DataGate());
+  if (!pass.entered()) return -1;
   if (rows) *rows = nullptr;
-  int32_t result;
   try {
-    result = core(*instance);
+    return core(*instance);
   } catch (...) {
-    result = -3;
+    return -3;
   }
-  instance->FBusy.store(false, std::memory_order_relaxed);
-  instance->FDataCallsInFlight.fetch_sub(1, std::memory_order_release);
-  return result;
 }
 
 // Copies `text` out by the buffer protocol: *needed gets its length; copied only when it fits whole.

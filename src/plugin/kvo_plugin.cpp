@@ -2,7 +2,6 @@
 #include "plugin/kvo_plugin.h"
 
 #include <mutex>
-#include <thread>
 
 #include "language/wtransl.h"
 #include "platform/atomic.h"
@@ -82,7 +81,7 @@ TkvoPlugin::~TkvoPlugin() {
 }
 
 void TkvoPlugin::ReleaseRowLists() {
-  delete FResultRows.exchange(nullptr, std::memory_order_acq_rel);
+  FResultRows.Close();
   delete FEventRows.exchange(nullptr, std::memory_order_acq_rel);
 }
 
@@ -210,8 +209,22 @@ void TkvoPlugin::LookUpHostProcedures() {
 
 void TkvoPlugin::DoLoad(TParamsList* parameters) {
   if (platform::AtomicIncrement(&FLoadCount) > 1) return;
-  FInOptionsDialog.store(false);
+  // A first "LOAD" that fails leaves the instance as it found it (not loaded, the host's parameters as
+  // they were), so that the host's retry loads. The host parameters are all read before any is taken.
+  struct Taken {
+    int32_t module_index;
+    std::string registry_path, prefix, application, ini_file;
+    intptr_t host_module;
+    platform::ModuleHandle host_module_handle;
+    void *send_data, *send_string, *send_byte;
+  };
+  Taken before;
   {
+    std::lock_guard guard(state_lock_);
+    before = {FModuleIndex, FRegistryPath,     FINISectionPrefix, FApplicationName, FINIFile,
+              FHostModule,  FHostModuleHandle, FSendData,         FSendString,      FSendByte};
+  }
+  try {
     const Variant* index = FindParam(parameters, "ModuleIndex");
     const int32_t module_index = index ? index->ToInt() : 0;
     std::string registry_path = ParamText(parameters, "RegistryPath");
@@ -220,33 +233,55 @@ void TkvoPlugin::DoLoad(TParamsList* parameters) {
     const bool has_handle = parameters && parameters->FindByName("HANDLE") != nullptr;
     const intptr_t handle_value = handle ? handle->ToInt() : 0;
     std::string application = ParamText(parameters, "ApplicationName");
-    std::lock_guard guard(state_lock_);
-    FModuleIndex = module_index;
-    FRegistryPath = std::move(registry_path);
-    FINISectionPrefix = std::move(prefix);
-    if (has_handle) {
-      FHostModule = handle_value;
-      FHostModuleHandle = platform::ModuleFromHostValue(handle_value);
-    }
-    FApplicationName = std::move(application);
-  }
-  ClearLog();
-  {
-    std::string application = ApplicationName();
-    if (HostModule() == 0 && !application.empty()) {
-      platform::ModuleHandle found = platform::FindLoadedModule(application.c_str());
+    std::string ini_file;
+    ReadIniFileParam(parameters, false, ini_file);
+    FInOptionsDialog.store(false);
+    {
       std::lock_guard guard(state_lock_);
-      FHostModule = reinterpret_cast<intptr_t>(found);
-      FHostModuleHandle = found;
+      FModuleIndex = module_index;
+      FRegistryPath = std::move(registry_path);
+      FINISectionPrefix = std::move(prefix);
+      if (has_handle) {
+        FHostModule = handle_value;
+        FHostModuleHandle = platform::ModuleFromHostValue(handle_value);
+      }
+      FApplicationName = std::move(application);
     }
+    ClearLog();
+    {
+      std::string name = ApplicationName();
+      if (HostModule() == 0 && !name.empty()) {
+        platform::ModuleHandle found = platform::FindLoadedModule(name.c_str());
+        std::lock_guard guard(state_lock_);
+        FHostModule = reinterpret_cast<intptr_t>(found);
+        FHostModuleHandle = found;
+      }
+    }
+    ReadIniFileParam(parameters, true, ini_file);
+    // Left in place should a later step fail: a data call may already hold them, and the retry reuses them.
+    FResultRows.Open();
+    if (!FEventRows.load()) FEventRows.store(new TRowsParamsList());
+    LookUpHostProcedures();
+    int32_t result = 0;
+    OnLoad(*this, parameters, result);
+  } catch (...) {
+    {
+      std::lock_guard settings(settings_file_lock_);
+      std::lock_guard guard(state_lock_);
+      FModuleIndex = before.module_index;
+      FRegistryPath = std::move(before.registry_path);
+      FINISectionPrefix = std::move(before.prefix);
+      FApplicationName = std::move(before.application);
+      FINIFile = std::move(before.ini_file);
+      FHostModule = before.host_module;
+      FHostModuleHandle = before.host_module_handle;
+    }
+    FSendData = before.send_data;
+    FSendString = before.send_string;
+    FSendByte = before.send_byte;
+    platform::AtomicDecrement(&FLoadCount);
+    throw;
   }
-  std::string ini_file;
-  ReadIniFileParam(parameters, true, ini_file);
-  if (!FResultRows.load()) FResultRows.store(new TRowsParamsList());
-  if (!FEventRows.load()) FEventRows.store(new TRowsParamsList());
-  LookUpHostProcedures();
-  int32_t result = 0;
-  OnLoad(*this, parameters, result);
 }
 
 void TkvoPlugin::DoUnload(TParamsList* parameters) {
@@ -256,7 +291,7 @@ void TkvoPlugin::DoUnload(TParamsList* parameters) {
     return;
   }
   if (count > 0) return;
-  FUnloaded.store(true, std::memory_order_seq_cst);
+  FDataGate.Close();
   {
     std::lock_guard guard(state_lock_);
     FStates.fill(false);
@@ -285,9 +320,8 @@ void TkvoPlugin::DoUnload(TParamsList* parameters) {
   } catch (...) {
   }
   FInOptionsDialog.store(false);
-  // Data calls that passed the guard before FUnloaded was set may still use the lists.
-  while (FDataCallsInFlight.load(std::memory_order_seq_cst) > 0)
-    std::this_thread::yield();
+  // Data calls that passed the guard before it closed may still use the lists.
+  FDataGate.WaitUntilIdle();
   ReleaseRowLists();
   ClearLog();
   {

@@ -17,9 +17,11 @@
 //     first "LOAD" and reloads on other threads keep the instance's own store meanwhile.
 //   - `settings_file_lock_` orders the lasting changes of the INI file ("LOAD", "UNLOAD", the options
 //     dialog). Taken before FLock and state_lock_; no settings command takes it.
-//   - FBusy and FUnloaded are atomics; the load counter changes by atomic increment and decrement.
-//   - The result and event row lists live from the first "LOAD" to the last "UNLOAD"; data calls in
-//     flight are counted so the last "UNLOAD" destroys them only after those calls have left.
+//   - The data guard's state (busy, unloaded, calls in flight) is the instance gate's (InstanceGate); the
+//     load counter changes by atomic increment and decrement.
+//   - The result and event row lists live from the first "LOAD" to the last "UNLOAD"; the last "UNLOAD"
+//     waits at the gate until the data calls in flight have left before it destroys them. Each calling
+//     thread has its own result rows (CallerRows), so overlapping data calls never share a list.
 #pragma once
 
 #include <array>
@@ -33,7 +35,9 @@
 #include "params/params_list.h"
 #include "platform/lock.h"
 #include "platform/module.h"
+#include "plugin/caller_rows.h"
 #include "plugin/custom_commands.h"
+#include "plugin/instance_gate.h"
 #include "plugin/module_types.h"
 #include "plugin/parser_items.h"
 #include "plugin/plugin_log.h"
@@ -136,7 +140,7 @@ class TkvoPlugin : public TDataModule {
   intptr_t HostModule() const;
   int32_t LoadCount() const;
   bool TemporaryLoad() const { return FTemporaryLoad; }
-  bool Unloaded() const { return FUnloaded.load(std::memory_order_relaxed); }
+  bool Unloaded() const { return FDataGate.Unloaded(); }
   bool InOptionsDialog() const { return FInOptionsDialog.load(std::memory_order_relaxed); }
   bool State(TModuleType type) const;
   std::vector<TConfigDataSource> DataSources() const;
@@ -160,8 +164,9 @@ class TkvoPlugin : public TDataModule {
   PluginLog& Log() { return FLog; }
 
   // --- lists lent to the host, custom commands, item definitions ---
-  // The result rows; null before the first "LOAD" and after the last "UNLOAD".
-  TRowsParamsList* ResultRows() const { return FResultRows.load(std::memory_order_acquire); }
+  // The calling thread's result rows (made on its first use); null before the first "LOAD" and after the
+  // last "UNLOAD".
+  TRowsParamsList* ResultRows() const { return FResultRows.ForThisThread(); }
   TRowsParamsList* EventRows() const { return FEventRows.load(std::memory_order_acquire); }
   TkvoPluginCustomCmdList& CustomCommands() { return FCustomCommands; }
   int32_t ParserItemCount() const { return FParserItems.Count(); }
@@ -214,11 +219,8 @@ class TkvoPlugin : public TDataModule {
     const StoreOverride* outer_;
   };
 
-  // The data guard's view of the instance.
-  std::atomic<bool> FBusy{false};
-  std::atomic<bool> FUnloaded{false};
-  // Data calls between the guard and their return; the last "UNLOAD" waits for it to drop to 0.
-  std::atomic<int32_t> FDataCallsInFlight{0};
+  // The data guard's state, which the data exports pass through.
+  InstanceGate& DataGate() { return FDataGate; }
 
  private:
   friend struct TkvoPluginProperties;
@@ -270,7 +272,8 @@ class TkvoPlugin : public TDataModule {
   PluginLog FLog;
   TkvoPluginCustomCmdList FCustomCommands;
   ParserItems FParserItems;
-  std::atomic<TRowsParamsList*> FResultRows{nullptr};
+  InstanceGate FDataGate;
+  mutable CallerRows FResultRows;  // one list per calling thread
   std::atomic<TRowsParamsList*> FEventRows{nullptr};
 
  public:

@@ -1,4 +1,5 @@
 // The data cores: ProcessData, GetData and GetEvents inside the instance.
+#include <cstring>
 #include <mutex>
 
 #include "params/errors.h"
@@ -8,9 +9,29 @@
 namespace kvo {
 namespace {
 
+// "TYPE" among the first few elements, found by comparing each stored key with "type" as one word; the
+// same first match as a lookup, without folding a key.
+const TParamsListElement* FindType(const TParamsList* parameters) {
+  const int32_t count = parameters->Count();
+  if (count > 4) return parameters->FindByName("TYPE");
+  constexpr uint32_t kKey = 't' | 'y' << 8 | 'p' << 16 | uint32_t{'e'} << 24;
+  for (int32_t i = 0; i < count; ++i) {
+    const TParamsListElement* element = parameters->Element(i);
+    const std::string_view key = element->LowerName();
+    uint32_t word;
+    if (key.size() == 4 && (std::memcpy(&word, key.data(), 4), word == kKey)) return element;
+  }
+  return nullptr;
+}
+
 TModuleTypes CallType(const TkvoPlugin& plugin, const TParamsList* parameters) {
-  const TParamsListElement* type = parameters->FindByName("TYPE");
-  return type ? plugin.ModuleTypesFromValue(type->Value(), false) : TModuleTypes();
+  const TParamsListElement* type = FindType(parameters);
+  if (!type) return TModuleTypes();
+  // A 32-bit integer, as hosts send it, needs no conversion.
+  if (type->Value().type() == platform::kVtI4) {
+    return TModuleTypes::FromMask(static_cast<uint32_t>(type->Value().raw().lVal) & 0xFFu);
+  }
+  return plugin.ModuleTypesFromValue(type->Value(), false);
 }
 
 void CheckSignature(const TParamsList* list) {

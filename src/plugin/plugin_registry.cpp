@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "platform/lock.h"
-#include "platform/thread_slot.h"
 #include "plugin/kvo_plugin.h"
 #include "runtime/application.h"
 
@@ -40,6 +39,9 @@ struct alignas(64) ReaderSlot {
 // exclusively, which is correct, only slower. Slots are never reused, so no thread-exit hook is needed.
 constexpr size_t kReaderSlots = 256;
 
+// The calling thread's slot in the one registry; a plain per-thread pointer, read on every lookup.
+constinit thread_local ReaderSlot* t_my_slot = nullptr;
+
 struct Registry {
   platform::RecursiveLock lock;                   // the exclusive side
   int32_t exclusive_depth = 0;                    // guarded by lock
@@ -49,7 +51,6 @@ struct Registry {
   uint64_t generation = 1;                        // written exclusively; read in shared sections
   std::array<ReaderSlot, kReaderSlots> slots;
   size_t slots_used = 0;  // guarded by lock
-  platform::ThreadSlot my_slot;
 
   Registry() { Application(); }  // made first, so it outlives every instance
   ~Registry() { Shutdown(); }
@@ -71,17 +72,17 @@ struct Registry {
 
   // The calling thread's slot, made on its first exclusive lookup. REQUIRES: lock held exclusively.
   ReaderSlot* SlotOfThisThread() {
-    auto* slot = static_cast<ReaderSlot*>(my_slot.Get());
+    ReaderSlot* slot = t_my_slot;
     if (!slot && slots_used < slots.size()) {
       slot = &slots[slots_used++];
-      my_slot.Set(slot);
+      t_my_slot = slot;
     }
     return slot;
   }
 
   // The cached instance for `handle`, read in a shared section; null when the cache cannot answer.
   TkvoPlugin* SharedLookup(int32_t handle) {
-    auto* slot = static_cast<ReaderSlot*>(my_slot.Get());
+    ReaderSlot* slot = t_my_slot;
     if (!slot) return nullptr;
     slot->reading.store(1, std::memory_order_seq_cst);
     TkvoPlugin* found = nullptr;

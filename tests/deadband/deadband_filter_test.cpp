@@ -24,6 +24,16 @@ struct SequenceCase {
   std::string expected;
 };
 
+// The decisions for the case's values, one block each.
+std::string Decisions(const SequenceCase& c) {
+  Harness h;
+  h.BuildOne("x", c.type, c.band);
+  std::string got;
+  for (const Variant& value : c.values)
+    got += h.Feed("x", value) ? 'P' : 'D';
+  return got;
+}
+
 TEST(DeadbandFilter, SingleItemSequencesPassOrDropAsTheBandSays) {
   const Variant null = Variant::Null();
   const std::vector<SequenceCase> cases = {
@@ -78,14 +88,33 @@ TEST(DeadbandFilter, SingleItemSequencesPassOrDropAsTheBandSays) {
       {"count 0: every occurrence", Type::dbCountLimit, 0, {null, null}, "PP"},
       {"count -2: every occurrence", Type::dbCountLimit, -2, {null, null}, "PP"},
   };
-  for (const SequenceCase& c : cases) {
-    Harness h;
-    h.BuildOne("x", c.type, c.band);
-    std::string got;
-    for (const Variant& value : c.values)
-      got += h.Feed("x", value) ? 'P' : 'D';
-    EXPECT_EQ(got, c.expected) << c.what;
-  }
+  for (const SequenceCase& c : cases)
+    EXPECT_EQ(Decisions(c), c.expected) << c.what;
+}
+
+// Decimal data whose steps equal the band only in decimal: binary rounding must not drop them.
+TEST(DeadbandFilter, DecimalStepsEqualToTheBandPassDespiteBinaryRounding) {
+  auto doubles = [](std::initializer_list<double> values) {
+    std::vector<Variant> out;
+    for (double v : values)
+      out.push_back(Variant::FromDouble(v));
+    return out;
+  };
+  const std::vector<SequenceCase> cases = {
+      {"absolute 0.1, steps of 0.1", Type::dbAbsolute, 0.1, doubles({1.1, 1.2, 1.3, 1.4}), "PPPP"},
+      {"absolute 0.01, steps of 0.01", Type::dbAbsolute, 0.01, doubles({0.07, 0.08, 0.09, 0.1, 0.11}),
+       "PPPPP"},
+      {"absolute 0.1, large magnitude", Type::dbAbsolute, 0.1, doubles({1000.1, 1000.2, 1000.3}), "PPP"},
+      {"absolute 0.1, falling", Type::dbAbsolute, 0.1, doubles({1.4, 1.3, 1.2, 1.1}), "PPPP"},
+      {"absolute 0.1, just below the band stays inside", Type::dbAbsolute, 0.1, doubles({1.1, 1.1999, 1.2}),
+       "PDP"},
+      {"absolute 1, a billionth below the band stays inside", Type::dbAbsolute, 1, doubles({1, 1.999999999}),
+       "PD"},
+      {"percent 10, steps of 10 percent", Type::dbPercent, 10, doubles({1.1, 1.21, 1.331, 1.4641}), "PPPP"},
+      {"percent 10, just below", Type::dbPercent, 10, doubles({1.1, 1.2099, 1.21}), "PDP"},
+  };
+  for (const SequenceCase& c : cases)
+    EXPECT_EQ(Decisions(c), c.expected) << c.what;
 }
 
 TEST(DeadbandFilter, TimeLimitPassesOnPresenceAtLeastBandSecondsAfterBuildOrReset) {

@@ -1,7 +1,9 @@
 // Behaviour of parameter lists: lookup folding, ranges, blank names, markers, signature.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "params/errors.h"
@@ -64,6 +66,46 @@ TEST(ParamsList, NamesOutsideAsciiLettersCompareExactly) {
   EXPECT_EQ(list.IndexOfName("A_1-b"), 1);
   EXPECT_EQ(list.IndexOfName("a_1-"), -1);
   EXPECT_EQ(list.IndexOfName(""), -1);
+}
+
+// Lookups compare several bytes at a time: at every length, only A-Z may fold, never the bytes next to
+// them or their high-bit twins, through both the sized and the zero-terminated lookup.
+TEST(ParamsList, LookupFoldsOnlyAToZAtEveryNameLength) {
+  auto changed = [](std::string text, char from, char to) {
+    const size_t at = text.rfind(from);
+    if (at != std::string::npos) text[at] = to;
+    return text;
+  };
+  for (size_t length = 1; length <= 20; ++length) {
+    std::string stored;
+    for (size_t k = 0; k < length; ++k)
+      stored += "a`z{"[k % 4];
+    std::string upper = stored;
+    for (char& c : upper)
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    TParamsList list;
+    list.Add("other", Variant::FromInt(0));
+    list.Add(stored, Variant::FromInt(1));
+    const struct {
+      std::string query;
+      int32_t index;
+    } cases[] = {
+        {stored, 1},
+        {upper, 1},
+        {changed(stored, '`', '@'), -1},
+        {changed(stored, '{', '['), -1},
+        {changed(stored, 'a', '\xC1'), -1},
+        {changed(stored, 'z', '\xDA'), -1},
+        {stored + "a", -1},
+        {stored.substr(0, length - 1), -1},
+    };
+    for (const auto& c : cases) {
+      if (c.query == stored && c.index == -1) continue;  // a substitution that found nothing to change
+      EXPECT_EQ(list.IndexOfName(c.query), c.index) << length << " " << c.query;
+      const TParamsListElement* found = list.FindByName(c.query.c_str());
+      EXPECT_EQ(found, c.index < 0 ? nullptr : list.Element(c.index)) << length << " " << c.query;
+    }
+  }
 }
 
 TEST(ParamsList, LookupRanges) {
@@ -274,6 +316,55 @@ TEST_F(BrokenSignature, NonEmptyListRefusesFindValueAndSet) {
   EXPECT_THROW(list.ValueByName("a"), EAssertionFailed);
   EXPECT_THROW(list.SetValueByName("a", Variant::FromInt(1), true), EAssertionFailed);
   Restore(list);
+}
+
+// The module's result rows refill themselves from the elements the last fill left: every fill must still
+// be a whole, private copy of its block, whatever names, kinds and lengths the blocks before it had.
+TEST(ResultRowsList, EveryRefillIsAWholeCopyOfItsBlock) {
+  auto block = [](std::vector<std::pair<std::string, Variant>> entries) {
+    auto list = std::make_unique<TParamsList>();
+    for (auto& [name, value] : entries)
+      list->Add(name, value);
+    return list;
+  };
+  const Variant marker = Variant::Null();
+  std::vector<std::unique_ptr<TParamsList>> blocks;
+  blocks.push_back(
+      block({{"x", Variant::FromDouble(1.5)}, {"s", Variant::FromText("text")}, {"$NEW_ROW$", marker}}));
+  blocks.push_back(
+      block({{"x", Variant::FromDouble(2.5)}, {"s", Variant::FromText("more")}, {"$NEW_ROW$", marker}}));
+  blocks.push_back(block({{"y", Variant::FromInt(2)}, {"x", Variant::FromText("other")}}));  // no marker
+  blocks.push_back(block({{"y", Variant::FromInt(3)},
+                          {"x", Variant::FromInt(4)},
+                          {"t", Variant::FromBool(true)},
+                          {"$NEW_ROW$", marker},
+                          {"u", Variant::FromDate(2)},
+                          {"$NEW_ROW$", marker}}));
+  blocks.push_back(
+      block({{"x", Variant::FromDouble(1.5)}, {"s", Variant::FromText("text")}, {"$NEW_ROW$", marker}}));
+  TResultRowsList rows;
+  for (size_t b = 0; b < blocks.size(); ++b) {
+    const TParamsList& source = *blocks[b];
+    rows.Clear();
+    EXPECT_EQ(rows.Count(), 0);
+    rows.AppendList(&source);
+    const bool closed = source.Element(source.Count() - 1)->IsRowMarker();
+    ASSERT_EQ(rows.Count(), source.Count() + (closed ? 0 : 1)) << b;
+    for (int32_t i = 0; i < source.Count(); ++i) {
+      const TParamsListElement* got = rows.Element(i);
+      const TParamsListElement* want = source.Element(i);
+      EXPECT_NE(got, want);
+      EXPECT_EQ(got->Name(), want->Name()) << b << " " << i;
+      EXPECT_EQ(got->LowerName(), want->LowerName()) << b << " " << i;
+      EXPECT_EQ(got->State(), 2);
+      EXPECT_EQ(got->Value().type(), want->Value().type()) << b << " " << i;
+      if (!IsMissing(want->Value())) {
+        EXPECT_EQ(got->Value().ToText(), want->Value().ToText()) << b << " " << i;
+      }
+    }
+    EXPECT_TRUE(rows.Element(rows.Count() - 1)->IsRowMarker()) << b;
+    EXPECT_TRUE(IsMissing(rows.Element(rows.Count() - 1)->Value())) << b;
+  }
 }
 
 TEST(RowsParamsList, IsARowListWithReservedFieldZero) {

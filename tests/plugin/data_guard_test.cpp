@@ -112,21 +112,43 @@ TEST_F(DataGuard, CommandsAreStillTakenAfterUnload) {
 TEST_F(DataGuard, CallIsHeldBackWhileTheInstanceIsBusyAndUnloadedThenRefused) {
   const int32_t handle = NextHandle();
   ASSERT_EQ(Execute(handle, "LOAD"), 0);
-  ASSERT_EQ(Execute(handle, "UNLOAD"), 0);
   TkvoPlugin* instance = InstanceOf(handle);
-  instance->FBusy.store(true);  // as if a call that passed the guard before the unload were still running
+  // A call that passed the guard before the unload is still running.
+  std::promise<void> entered;
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  TheProbe().process_data = [&](TkvoPlugin&, kvo::TParamsList*, void*&, int32_t&) {
+    entered.set_value();
+    released.wait_for(std::chrono::seconds(30));
+  };
   HostList parameters;
   parameters.Int("TYPE", 32);
+  auto running = std::async(std::launch::async, [&] {
+    void* data = nullptr;
+    ::TParamsList* rows = nullptr;
+    return ProcessData(handle, 1, parameters.get(), &data, &rows);
+  });
+  ASSERT_EQ(entered.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  auto unload = std::async(std::launch::async, [&] { return Execute(handle, "UNLOAD"); });
+  for (int i = 0; i < 1000 && !instance->Unloaded(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_TRUE(instance->Unloaded());
+  ASSERT_TRUE(instance->DataGate().Busy());
   auto held = std::async(std::launch::async, [&] {
     void* data = nullptr;
     ::TParamsList* rows = nullptr;
     return ProcessData(handle, 1, parameters.get(), &data, &rows);
   });
   EXPECT_EQ(held.wait_for(std::chrono::milliseconds(150)), std::future_status::timeout) << "not held back";
-  instance->FBusy.store(false);
+  EXPECT_EQ(unload.wait_for(std::chrono::milliseconds(0)), std::future_status::timeout)
+      << "the last UNLOAD did not wait for the call in flight";
+  release.set_value();
   ASSERT_EQ(held.wait_for(std::chrono::seconds(10)), std::future_status::ready);
   EXPECT_EQ(held.get(), -1);
-  EXPECT_EQ(TheProbe().CountOf("OnProcessData"), 0);
+  EXPECT_EQ(running.get(), 0);
+  EXPECT_EQ(unload.get(), 0);
+  EXPECT_EQ(instance->ResultRows(), nullptr);
+  EXPECT_EQ(TheProbe().CountOf("OnProcessData"), 1) << "only the call that entered before the unload";
 }
 
 TEST_F(DataGuard, SecondDataCallIsNotHeldBackWhileTheFirstRuns) {
@@ -154,7 +176,7 @@ TEST_F(DataGuard, SecondDataCallIsNotHeldBackWhileTheFirstRuns) {
     return ProcessData(handle, 1, parameters.get(), &data, &rows);
   });
   ASSERT_EQ(entered.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
-  EXPECT_TRUE(InstanceOf(handle)->FBusy.load());
+  EXPECT_TRUE(InstanceOf(handle)->DataGate().Busy());
 
   auto second = std::async(std::launch::async, [&] {
     void* data = nullptr;
@@ -171,7 +193,7 @@ TEST_F(DataGuard, SecondDataCallIsNotHeldBackWhileTheFirstRuns) {
   }
   EXPECT_EQ(first.get(), -5);
   EXPECT_EQ(calls.load(), 2);
-  EXPECT_FALSE(InstanceOf(handle)->FBusy.load());
+  EXPECT_FALSE(InstanceOf(handle)->DataGate().Busy());
   if (!second_done) second.wait();
 }
 

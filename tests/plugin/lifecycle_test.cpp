@@ -81,6 +81,48 @@ TEST_F(LoadUnload, SecondLoadChangesNothingAndOnlyTheLastUnloadWorks) {
   EXPECT_EQ(PendingLog(handle), "");
 }
 
+// A first "LOAD" that fails leaves the instance as it was, so the host's retry loads it.
+TEST_F(LoadUnload, FailedFirstLoadLeavesTheInstanceUnloadedSoTheRetryLoads) {
+  struct Case {
+    const char* what;
+    bool index_is_text;  // "ModuleIndex" that is not a number
+    bool on_load_raises;
+  };
+  for (const Case& c : {Case{"ModuleIndex not a number", true, false}, Case{"OnLoad raises", false, true}}) {
+    SCOPED_TRACE(c.what);
+    const int32_t handle = NextHandle();
+    TkvoPlugin* instance = InstanceOf(handle);
+    HostList bad;
+    if (c.index_is_text) {
+      bad.Text("ModuleIndex", "seven");
+    } else {
+      bad.Int("ModuleIndex", 3);
+    }
+    bad.Text("RegistryPath", "Software\\Bad").Text("INI-FILE", "bad.ini");
+    if (c.on_load_raises) TheProbe().raise_in.insert("OnLoad");
+    EXPECT_EQ(Execute(handle, "LOAD", bad), -3);
+    TheProbe().raise_in.clear();
+    EXPECT_EQ(instance->LoadCount(), 0);
+    EXPECT_EQ(instance->ModuleIndex(), 0);
+    EXPECT_EQ(instance->RegistryPath(), "");
+    EXPECT_EQ(instance->INIFile(), "");
+
+    HostList good;
+    good.Int("ModuleIndex", 2).Text("RegistryPath", "Software\\Good");
+    EXPECT_EQ(Execute(handle, "LOAD", good), 0);
+    EXPECT_EQ(instance->LoadCount(), 1);
+    EXPECT_EQ(instance->ModuleIndex(), 2);
+    EXPECT_EQ(instance->RegistryPath(), "Software\\Good");
+    EXPECT_EQ(TheProbe().CountOf("OnLoad"), c.on_load_raises ? 2 : 1) << "the retry did the load's work";
+    HostList parameters;
+    parameters.Int("TYPE", 32);
+    void* data = nullptr;
+    ::TParamsList* rows = nullptr;
+    EXPECT_EQ(ProcessData(handle, 1, parameters.get(), &data, &rows), 0) << "data calls work after the retry";
+    TheProbe().Reset();
+  }
+}
+
 TEST_F(LoadUnload, UnloadOnAFreshInstanceChangesNothing) {
   const int32_t handle = NextHandle();
   HostList unload;
@@ -173,7 +215,7 @@ TEST_F(LoadUnload, LoadWhoseEventRaisesAnswersMinusThree) {
   TheProbe().raise_in = {"OnLoad"};
   EXPECT_EQ(Execute(handle, "LOAD"), -3);
   EXPECT_EQ(TheProbe().CountOf("OnLoad"), 1);
-  EXPECT_EQ(InstanceOf(handle)->LoadCount(), 1) << "the count changed before the event";
+  EXPECT_EQ(InstanceOf(handle)->LoadCount(), 0) << "a failed first LOAD leaves the instance unloaded";
 }
 
 TEST_F(LoadUnload, FirstLoadTakesTheHostParameters) {

@@ -91,12 +91,12 @@ int32_t SendCommand(int32_t handle, const char* name,
 // One absolute item on "v", as an INI file for "LOAD"; the file is removed with the object.
 class OneAbsoluteItemFile {
  public:
-  OneAbsoluteItemFile()
+  explicit OneAbsoluteItemFile(double band = kBand)
       : path_((std::filesystem::temp_directory_path() /
                ("kvo-stress-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) +
                 ".ini"))
                   .string()) {
-    ok_ = testing::WriteTextFile(path_, testing::DeadbandIniText(0, {{"v", 0, kBand}}));
+    ok_ = testing::WriteTextFile(path_, testing::DeadbandIniText(0, {{"v", 0, band}}));
   }
   ~OneAbsoluteItemFile() {
     std::error_code ignored;
@@ -164,6 +164,10 @@ class Worker {
   }
 
   void Run() {
+    // Each calling thread has result rows of its own on the shared handle too.
+    TaPlugin* shared = Plugin(kSharedHandle);
+    shared_rows_ = shared ? shared->ResultRows() : nullptr;
+    Check(shared_rows_ != nullptr, "shared handle has result rows for this thread", -1);
     for (int round = 0; round < kRounds; ++round)
       Step(round);
   }
@@ -251,6 +255,8 @@ class Worker {
     const int32_t result = Process(kSharedHandle, type32_, &block_, &rows);
     Check(result == 0, "shared filter result", round, result);
     Check(rows == nullptr || rows == shared_rows_, "shared rows are not the instance's", round);
+    Check(rows == nullptr || (rows->Count() == block_.Count() && rows->Element(1)->Value().ToInt() == index_),
+          "shared rows hold another call's block", round);
   }
 
   void SharedNoData(int round) {
@@ -364,7 +370,7 @@ class Worker {
 
   int index_;
   int32_t own_;
-  TRowsParamsList* shared_rows_;
+  TRowsParamsList* shared_rows_ = nullptr;  // this thread's on the shared handle, taken by Run
   const std::set<std::string>* shared_items_;
   TRowsParamsList block_;
   TParamsList type32_;
@@ -908,6 +914,9 @@ class DataWorker : public LoadWorker {
     TaPlugin* own = Plugin(own_);
     own_rows_ = own ? own->ResultRows() : nullptr;
     Check(own_rows_ != nullptr, "own handle has result rows", -1);
+    TaPlugin* shared = Plugin(setup_.shared);
+    shared_rows_ = shared ? shared->ResultRows() : nullptr;
+    Check(shared_rows_ != nullptr, "shared handle has result rows for this thread", -1);
     for (int round = 0; round < kRounds; ++round)
       Step(round);
   }
@@ -967,8 +976,10 @@ class DataWorker : public LoadWorker {
     SetValue(static_cast<double>(round % 40));
     const DataCall call = Data(setup_.shared, type, with_block ? &block_ : nullptr);
     Check(call.result == 0 && call.data_cleared, "shared data result", round, call.result);
-    Check(call.rows == nullptr || call.rows == setup_.shared_rows, "shared rows are not the instance's",
-          round);
+    Check(call.rows == nullptr || call.rows == shared_rows_, "shared rows are not the instance's", round);
+    Check(call.rows == nullptr ||
+              (call.rows->Count() == block_.Count() && call.rows->Element(1)->Value().ToInt() == index_),
+          "shared rows hold another call's block", round);
   }
 
   void Step(int round) {
@@ -1015,6 +1026,7 @@ class DataWorker : public LoadWorker {
   int index_;
   int32_t own_;
   TRowsParamsList* own_rows_ = nullptr;
+  TRowsParamsList* shared_rows_ = nullptr;  // this thread's on the shared handle
   TRowsParamsList block_;
   AbsoluteBand model_;
   int own_calls_ = 0;
@@ -1428,6 +1440,124 @@ TEST_F(ModuleStress, FirstLoadDuringSettingsCommandsReadsTheOwnFile) {
   EXPECT_EQ(failures, 0);
   EXPECT_EQ(wrong, std::vector<std::string>{});
   EXPECT_EQ(StoredVariable(own), "own") << "no command wrote the own file";
+}
+
+// Loads `handle` with one absolute item of band 0 on "v", so that every block passes.
+void LoadBandZero(int32_t handle, const OneAbsoluteItemFile& settings) {
+  TParamsList load;
+  load.Add("COMMAND", Variant::FromText("LOAD"));
+  load.Add("INI-FILE", Variant::FromText(settings.path()));
+  ASSERT_EQ(::ExecutePluginCommand(handle, Out(&load)), 0);
+}
+
+// Several threads on ONE handle, every block passing and tagged with its thread: each call is lent rows
+// holding its own block, which stay intact while the other threads go on calling.
+TEST_F(ModuleStress, ThreadsOnOneHandleEachGetRowsOfTheirOwnBlock) {
+  constexpr int32_t kHandle = 390;
+  constexpr int kCalls = 1500;
+  OneAbsoluteItemFile settings(0);
+  ASSERT_TRUE(settings.ok());
+  ASSERT_NE(Plugin(kHandle), nullptr);
+  LoadBandZero(kHandle, settings);
+  std::atomic<int64_t> calls{0};
+  std::vector<Findings> findings(kThreads);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      Findings& found = findings[static_cast<size_t>(t)];
+      TRowsParamsList block;
+      block.Add("v", Variant::FromDouble(0));
+      block.Add("thread", Variant::FromInt(t));
+      block.NewRow();
+      TParamsList type;
+      type.Add("TYPE", Variant::FromInt(32));
+      const TParamsList* first_rows = nullptr;
+      auto holds = [&](const TParamsList* rows, double value) {
+        return rows && rows->Count() == 3 && rows->Element(0)->Value().ToDouble() == value &&
+               rows->Element(1)->Value().ToInt() == t && rows->Element(2)->IsRowMarker();
+      };
+      for (int i = 0; i < kCalls; ++i) {
+        const double value = t * 1e6 + i;
+        block.Element(0)->SetValue(Variant::FromDouble(value));
+        void* data = &block;
+        ::TParamsList* out = nullptr;
+        const int32_t result = ::ProcessData(kHandle, 0, Out(&type), &data, &out);
+        const TParamsList* rows = In(out);
+        if (result != 0 || !holds(rows, value))
+          found.Add("call " + std::to_string(i) + ": rows lost or foreign");
+        if (!first_rows) first_rows = rows;
+        if (rows != first_rows) found.Add("call " + std::to_string(i) + ": another list than before");
+        // Let the others call before the rows are read again.
+        const int64_t seen = calls.fetch_add(1) + 1;
+        for (int spin = 0; spin < 200 && calls.load() < seen + kThreads - 1; ++spin)
+          std::this_thread::yield();
+        if (!holds(rows, value)) found.Add("call " + std::to_string(i) + ": rows changed by other calls");
+      }
+    });
+  }
+  for (std::thread& thread : threads)
+    thread.join();
+  for (const Findings& found : findings) {
+    EXPECT_EQ(found.count, 0);
+    for (const std::string& finding : found.first)
+      ADD_FAILURE() << finding;
+  }
+}
+
+// The last "UNLOAD" from another thread while a data call is held inside the filter event (after the
+// filter filled its rows): the UNLOAD waits, the call completes with its rows intact, and the rows are
+// freed only after the call has left.
+TEST_F(ModuleStress, UnloadWaitsForTheCallInsideTheFilter) {
+  constexpr int32_t kHandle = 391;
+  OneAbsoluteItemFile settings(0);
+  ASSERT_TRUE(settings.ok());
+  TaPlugin* plugin = Plugin(kHandle);
+  ASSERT_NE(plugin, nullptr);
+  LoadBandZero(kHandle, settings);
+  const TOnProcessData filter = plugin->OnProcessData;
+  std::atomic<bool> entered{false};
+  std::atomic<bool> rows_filled{false};
+  std::atomic<bool> unload_done{false};
+  std::atomic<bool> unload_done_in_event{true};
+  plugin->OnProcessData = [&](TkvoPlugin& sender, uint32_t id, TModuleTypes type, TParamsList* data,
+                              TParamsList* device, void*& buffer, int32_t& result) {
+    filter(sender, id, type, data, device, buffer, result);
+    entered.store(true);
+    for (int i = 0; i < 2000 && !sender.Unloaded(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the UNLOAD goes on up to its wait
+    const TRowsParamsList* rows = sender.ResultRows();
+    rows_filled.store(rows && data && rows->Count() == data->Count() &&
+                      rows->Element(0)->Value().ToDouble() == 42.5);
+    unload_done_in_event.store(unload_done.load());
+  };
+  TRowsParamsList block;
+  block.Add("v", Variant::FromDouble(42.5));
+  block.NewRow();
+  TParamsList type;
+  type.Add("TYPE", Variant::FromInt(32));
+  int32_t result = -99;
+  ::TParamsList* rows = nullptr;
+  std::thread call([&] {
+    void* data = &block;
+    result = ::ProcessData(kHandle, 0, Out(&type), &data, &rows);
+  });
+  while (!entered.load())
+    std::this_thread::yield();
+  std::thread unload([&] {
+    TParamsList parameters;
+    parameters.Add("COMMAND", Variant::FromText("UNLOAD"));
+    EXPECT_EQ(::ExecutePluginCommand(kHandle, Out(&parameters)), 0);
+    unload_done.store(true);
+  });
+  call.join();
+  unload.join();
+  EXPECT_EQ(result, 0);
+  EXPECT_NE(rows, nullptr) << "the held call lent its rows";
+  EXPECT_TRUE(rows_filled.load()) << "the rows held the block when the call left";
+  EXPECT_FALSE(unload_done_in_event.load()) << "the UNLOAD finished while the call was inside";
+  EXPECT_EQ(plugin->ResultRows(), nullptr);
+  plugin->OnProcessData = filter;
 }
 
 }  // namespace

@@ -36,9 +36,13 @@ TaPlugin::TaPlugin(TParamsList* parameters) : TkvoPlugin(parameters) {
   OnShowOptionsDialog = [this](TkvoPlugin& s, TModuleTypes t, TParamsList* p, bool& ok) {
     kvoPluginShowOptionsDialog(s, t, p, ok);
   };
-  OnProcessData = [this](TkvoPlugin& s, uint32_t id, TModuleTypes t, TParamsList* data, TParamsList* device,
-                         void*& buffer,
-                         int32_t& result) { kvoPluginProcessData(s, id, t, data, device, buffer, result); };
+  // Raised once per block: a plain function, not a std::function.
+  OnProcessData = TOnProcessData::Plain(
+      [](void* self, TkvoPlugin& s, uint32_t id, TModuleTypes t, TParamsList* data, TParamsList* device,
+         void*& buffer, int32_t& result) {
+        static_cast<TaPlugin*>(self)->kvoPluginProcessData(s, id, t, data, device, buffer, result);
+      },
+      this);
 }
 
 TaPlugin::~TaPlugin() = default;

@@ -146,7 +146,17 @@ KVO_HOST_API int kvo_params_set_int(TParamsList* list, const char* name, int32_t
 }
 KVO_HOST_API int kvo_params_set_double(TParamsList* list, const char* name, double value,
                                        int add_if_missing) {
-  return SetValue(list, name, add_if_missing, [=] { return Variant::FromDouble(value); });
+  if (!list || !name) return -1;
+  try {
+    // The common case, a name already there, stores the double in place.
+    if (kvo::TParamsListElement* element = Impl(list)->FindByName(name)) {
+      element->Value().SetDouble(value);
+      return 1;
+    }
+    return Impl(list)->SetValueByName(name, Variant::FromDouble(value), add_if_missing != 0) ? 1 : 0;
+  } catch (...) {
+    return -1;
+  }
 }
 KVO_HOST_API int kvo_params_set_text(TParamsList* list, const char* name, const char* text,
                                      int add_if_missing) {

@@ -186,20 +186,25 @@ inline Word LoadWord(const char* bytes) noexcept {
   return word;
 }
 
+// Long names, out of line so that the short-name path of a look-up needs few registers.
+[[gnu::noinline]] bool LongKeyEquals(const char* lower, const char* name, size_t size) noexcept {
+  size_t k = 0;
+  for (; k + 8 < size; k += 8) {
+    if (FoldAZWord(LoadWord<uint64_t>(name + k)) != LoadWord<uint64_t>(lower + k)) return false;
+  }
+  return FoldAZWord(LoadWord<uint64_t>(name + size - 8)) == LoadWord<uint64_t>(lower + size - 8);
+}
+
 // True when `lower` (a stored key of `size` bytes) equals `name` (as many bytes) with A-Z folded. Whole
 // words are folded and compared at once, the last one overlapping the one before where the size is not a
 // multiple; nothing is copied or allocated.
 inline bool KeyEquals(const char* lower, const char* name, size_t size) noexcept {
-  if (size >= 8) {
-    size_t k = 0;
-    for (; k + 8 < size; k += 8) {
-      if (FoldAZWord(LoadWord<uint64_t>(name + k)) != LoadWord<uint64_t>(lower + k)) return false;
-    }
-    return FoldAZWord(LoadWord<uint64_t>(name + size - 8)) == LoadWord<uint64_t>(lower + size - 8);
-  }
+  if (size >= 8) return LongKeyEquals(lower, name, size);
   if (size >= 4) {
-    return FoldAZWord(LoadWord<uint32_t>(name)) == LoadWord<uint32_t>(lower) &&
-           FoldAZWord(LoadWord<uint32_t>(name + size - 4)) == LoadWord<uint32_t>(lower + size - 4);
+    // The two overlapping halves side by side in one word, folded and compared at once.
+    const uint64_t key = LoadWord<uint32_t>(lower) | uint64_t{LoadWord<uint32_t>(lower + size - 4)} << 32;
+    const uint64_t text = LoadWord<uint32_t>(name) | uint64_t{LoadWord<uint32_t>(name + size - 4)} << 32;
+    return FoldAZWord(text) == key;
   }
   for (size_t k = 0; k < size; ++k) {
     if (static_cast<unsigned char>(lower[k]) != FoldAZ(static_cast<unsigned char>(name[k]))) return false;
@@ -226,25 +231,17 @@ int32_t TParamsList::IndexOfName(std::string_view name, int32_t from, int32_t to
 TParamsListElement* TParamsList::FindByName(const char* name) const {
   if (count_ == 0) return nullptr;
   CheckSignature();
-  // Compared byte by byte against each stored key, whose length stands before its characters: the name
-  // is never measured, and never read past its terminator, which no key byte matches as long as the key
-  // has no zero byte of its own (the check of `c` covers a key that does).
-  const unsigned char head = FoldAZ(static_cast<unsigned char>(name[0]));
+  // Measured once, so that most keys are told apart by their stored length alone and the rest are
+  // compared word by word against the folded name.
+  const size_t size = std::strlen(name);
   for (int32_t i = 0; i < count_; ++i) {
     TParamsListElement* element = Element(i);
     const char* key = element->lower_name_.data();
     if (!key) {
-      if (head == 0) return element;
+      if (size == 0) return element;
       continue;
     }
-    if (static_cast<unsigned char>(key[0]) != head || head == 0) continue;
-    const size_t size = element->lower_name_.size();
-    size_t k = 1;
-    for (; k < size; ++k) {
-      const unsigned char c = static_cast<unsigned char>(name[k]);
-      if (static_cast<unsigned char>(key[k]) != FoldAZ(c) || c == 0) break;
-    }
-    if (k == size && name[k] == 0) return element;
+    if (element->lower_name_.size() == size && KeyEquals(key, name, size)) return element;
   }
   return nullptr;
 }

@@ -116,13 +116,22 @@ class ExclusiveGuard {
   Registry& registry_;
 };
 
+// Set once the registry is built, so the data path reaches it without the function-local static's check.
+constinit std::atomic<Registry*> g_registry{nullptr};
+
 Registry& TheRegistry() {
   static Registry registry;
   return registry;
 }
 
+Registry& BuiltRegistry() {
+  Registry* registry = g_registry.load(std::memory_order_acquire);
+  return registry ? *registry : TheRegistry();
+}
+
 // Built when the library loads, before any export can run.
-[[maybe_unused]] const bool kRegistryReady = (TheRegistry(), true);
+[[maybe_unused]] const bool kRegistryReady =
+    (g_registry.store(&TheRegistry(), std::memory_order_release), true);
 
 }  // namespace
 
@@ -141,7 +150,7 @@ PluginClassRef PluginClass() {
 bool GetPluginInstance(int32_t handle, TParamsList* parameters, TkvoPlugin** instance) {
   *instance = nullptr;
   if (handle == 0) return false;
-  Registry& r = TheRegistry();
+  Registry& r = BuiltRegistry();
   if (TkvoPlugin* cached = r.SharedLookup(handle)) {
     *instance = cached;
     return true;

@@ -29,9 +29,22 @@ class Event<R(Args...)> {
       Event(F&& handler)
       : handler_(std::forward<F>(handler)) {}  // NOLINT(google-explicit-constructor)
 
-  bool Assigned() const noexcept { return static_cast<bool>(handler_); }
+  // A plain function with a context pointer, raised without a std::function call: for handlers on hot paths.
+  using PlainHandler = R (*)(void* context, Args...);
+  static Event Plain(PlainHandler handler, void* context) noexcept {
+    Event event;
+    event.plain_ = handler;
+    event.context_ = context;
+    return event;
+  }
+
+  bool Assigned() const noexcept { return plain_ != nullptr || static_cast<bool>(handler_); }
   explicit operator bool() const noexcept { return Assigned(); }
-  void Clear() noexcept { handler_ = nullptr; }
+  void Clear() noexcept {
+    handler_ = nullptr;
+    plain_ = nullptr;
+    context_ = nullptr;
+  }
   // The assigned callable when it is a T, else null: lets an installer recognise its own handler.
   template <typename T>
   const T* Target() const noexcept {
@@ -40,6 +53,7 @@ class Event<R(Args...)> {
 
   // Runs the handler when one is assigned. Unassigned: nothing happens and a non-void result is R{}.
   R operator()(Args... args) const {
+    if (plain_) return plain_(context_, std::forward<Args>(args)...);
     if (!handler_) {
       if constexpr (std::is_void_v<R>) {
         return;
@@ -52,6 +66,8 @@ class Event<R(Args...)> {
 
  private:
   Handler handler_;
+  PlainHandler plain_ = nullptr;  // when set, raised instead of handler_ (which is then empty)
+  void* context_ = nullptr;
 };
 
 // The plain event: only the object that raises it.

@@ -312,12 +312,22 @@ void TParamsList::AppendList(const TParamsList* source) {
   const int64_t needed = int64_t{count_} + count + 1;
   if (needed > std::numeric_limits<int32_t>::max()) throw std::bad_alloc();
   Reserve(static_cast<int32_t>(needed));
+  // Appending itself copies plainly: what a derived list keeps aside is for other lists' blocks.
+  const bool self = source == this;
   for (int32_t i = 0; i < count; ++i) {
     const TParamsListElement* element = source->Element(i);
     if (IsBlank(element->Name())) continue;
-    Append(new TParamsListElement(*element));
+    Append(self ? new TParamsListElement(*element) : CopyOf(*element));
   }
-  if (!source->Element(count - 1)->IsRowMarker()) NewRow();
+  if (source->Element(count - 1)->IsRowMarker()) return;
+  if (self)
+    NewRow();
+  else
+    AppendRowMarker();
+}
+
+TParamsListElement* TParamsList::CopyOf(const TParamsListElement& source) {
+  return new TParamsListElement(source);
 }
 
 void TParamsList::Clear() {
@@ -376,31 +386,19 @@ TParamsListElement* TResultRowsList::Reuse(const TParamsListElement& source) noe
   return nullptr;
 }
 
-void TResultRowsList::AppendList(const TParamsList* source) {
-  if (!source || source->Count() == 0 || source == this) {
-    TParamsList::AppendList(source);
-    return;
+TParamsListElement* TResultRowsList::CopyOf(const TParamsListElement& source) {
+  TParamsListElement* spare = Reuse(source);
+  if (!spare) return new TParamsListElement(source);
+  try {
+    spare->SetValue(source.Value());
+  } catch (...) {
+    delete spare;
+    throw;
   }
-  const int32_t count = source->Count();
-  const int64_t needed = int64_t{count_} + count + 1;
-  if (needed > std::numeric_limits<int32_t>::max()) throw std::bad_alloc();
-  Reserve(static_cast<int32_t>(needed));
-  for (int32_t i = 0; i < count; ++i) {
-    const TParamsListElement* element = source->Element(i);
-    if (IsBlank(element->Name())) continue;
-    if (TParamsListElement* spare = Reuse(*element)) {
-      try {
-        spare->SetValue(element->Value());
-      } catch (...) {
-        delete spare;
-        throw;
-      }
-      Append(spare);
-    } else {
-      Append(new TParamsListElement(*element));
-    }
-  }
-  if (source->Element(count - 1)->IsRowMarker()) return;
+  return spare;
+}
+
+void TResultRowsList::AppendRowMarker() {
   if (next_spare_ < spare_count_ && spare_[next_spare_]->IsRowMarker()) {
     TParamsListElement* marker = spare_[next_spare_++];
     marker->value_ = Variant::Null();

@@ -138,7 +138,7 @@ class TParamsList : public TList {
   void NewRow();
   // Appends copies of the source's elements, then a marker unless the source already ends with one.
   // Null or empty source: nothing. The source may be this list.
-  virtual void AppendList(const TParamsList* source);
+  void AppendList(const TParamsList* source);
   // Destroys every element and releases the array (count and capacity 0).
   virtual void Clear();
   // True for a TRowsParamsList. Virtual, because type information does not cross the module boundary
@@ -147,6 +147,9 @@ class TParamsList : public TList {
 
  protected:
   TParamsListElement* Append(TParamsListElement* element);
+  // What AppendList appends for an element of another list, and for the closing marker.
+  virtual TParamsListElement* CopyOf(const TParamsListElement& source);
+  virtual void AppendRowMarker() { NewRow(); }
 
  private:
   friend struct ParamsLayoutCheck;
@@ -179,7 +182,10 @@ class TResultRowsList final : public TRowsParamsList {
   TResultRowsList() = default;
   ~TResultRowsList() override;
   void Clear() override;
-  void AppendList(const TParamsList* source) override;
+
+ protected:
+  TParamsListElement* CopyOf(const TParamsListElement& source) override;
+  void AppendRowMarker() override;
 
  private:
   // The element of the next parked slot if it has `source`'s name, else null (that slot is freed).

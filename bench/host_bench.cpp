@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "host/cli/block.h"
-#include "host/cli/csv_reader.h"
-#include "host/cli/log_reader.h"
-#include "host/cli/module_driver.h"
-#include "host/cli/params_block.h"
-#include "host/cli/row_writer.h"
+#include "kvo-host/block.h"
+#include "kvo-host/csv_reader.h"
+#include "kvo-host/log_reader.h"
+#include "kvo-host/module_driver.h"
+#include "kvo-host/params_block.h"
+#include "kvo-host/row_writer.h"
 
 namespace kvo::host {
 namespace {

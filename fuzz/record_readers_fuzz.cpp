@@ -11,8 +11,8 @@
 #include <string_view>
 
 #include "fuzz_support.h"
-#include "host/cli/csv_reader.h"
-#include "host/cli/jsonl_reader.h"
+#include "kvo-host/csv_reader.h"
+#include "kvo-host/jsonl_reader.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "deadband/deadband_filter.h"
 #include "deadband/deadband_settings.h"
 #include "deadband/filter_main.h"
-#include "plugin/kvo_plugin.h"
+#include "plugin/plugin_component.h"
 
 namespace kvo {
 

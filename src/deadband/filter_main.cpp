@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "platform/ui.h"
-#include "plugin/kvo_plugin.h"
+#include "plugin/plugin_component.h"
 #include "runtime/application.h"
 #include "runtime/properties.h"
 

@@ -6,7 +6,7 @@
 
 #include "platform/ui.h"
 #include "plugin/host_params.h"
-#include "plugin/kvo_plugin.h"
+#include "plugin/plugin_component.h"
 #include "plugin/plugin_registry.h"
 
 #if defined(_WIN32)

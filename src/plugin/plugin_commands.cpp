@@ -2,7 +2,7 @@
 #include <mutex>
 
 #include "plugin/host_params.h"
-#include "plugin/kvo_plugin.h"
+#include "plugin/plugin_component.h"
 #include "text/text_utils.h"
 
 namespace kvo {

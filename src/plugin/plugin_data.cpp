@@ -4,7 +4,7 @@
 
 #include "params/errors.h"
 #include "plugin/host_params.h"
-#include "plugin/kvo_plugin.h"
+#include "plugin/plugin_component.h"
 
 namespace kvo {
 namespace {

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "platform/lock.h"
-#include "plugin/kvo_plugin.h"
+#include "plugin/plugin_component.h"
 #include "runtime/application.h"
 
 namespace kvo {

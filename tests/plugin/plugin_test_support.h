@@ -16,7 +16,7 @@
 #include "kvo/kvo_host.h"
 #include "kvo/kvo_plugin.h"
 #include "params/params_list.h"
-#include "plugin/kvo_plugin.h"
+#include "plugin/plugin_component.h"
 #include "plugin/plugin_registry.h"
 
 namespace kvo::plugin_test {

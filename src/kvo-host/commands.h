@@ -22,6 +22,7 @@ Subcommand AddConfigureCommand(CLI::App& parent);
 Subcommand AddSettingsCommand(CLI::App& parent);
 Subcommand AddInfoCommand(CLI::App& parent);
 Subcommand AddOptionsCommand(CLI::App& parent);
+Subcommand AddMqttCommand(CLI::App& parent);
 
 // The module file beside the program: ../lib/kvo/deadband.so (deadband.dll on Windows) from its folder.
 std::string DefaultModulePath();

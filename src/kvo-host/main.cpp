@@ -25,6 +25,7 @@ constexpr AddCommand kSubcommands[] = {
     &kvo::host::AddSettingsCommand,
     &kvo::host::AddInfoCommand,
     &kvo::host::AddOptionsCommand,
+    &kvo::host::AddMqttCommand,
 };
 
 constexpr const char* kExamples =

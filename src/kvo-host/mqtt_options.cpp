@@ -72,7 +72,7 @@ bool ParseBrokerUrl(std::string_view url, BrokerAddress* address, std::string* e
     return false;
   }
   if (!port.empty() && !ParsePort(port, &parsed.port)) {
-    *error = "the broker's port must be 1-65535, not " + std::string(port);
+    *error = "the broker's port must be 1-65535, not " + std::string(port == "-" ? "" : port);
     return false;
   }
   parsed.host = std::string(host);

@@ -17,6 +17,7 @@
 
 #include "kvo-host/block.h"
 #include "kvo-host/filter_settings.h"
+#include "kvo-host/keyed_instances.h"
 #include "kvo-host/log_reader.h"
 #include "kvo-host/module_driver.h"
 #include "kvo-host/mqtt_bridge.h"
@@ -56,11 +57,7 @@ class Bridge {
   Bridge(const MqttOptions& options, const MqttPrint& err)
       : options_(options), err_(err), parser_(options.payload), prefix_(options.publish_prefix + "/") {}
   ~Bridge() {
-    for (auto& [name, topic] : topics_) {
-      topic->Unload();
-      if (log_) log_->Poll(*topic);
-    }
-    topics_.clear();
+    instances_.reset();
     if (mosq_ != nullptr) mosquitto_destroy(mosq_);
   }
   Bridge(const Bridge&) = delete;
@@ -90,9 +87,9 @@ class Bridge {
   std::unique_ptr<LogReader> log_;
   LoadOptions load_;
   PayloadParser parser_;
-  std::string prefix_;  // PREFIX/
-  std::unordered_map<std::string, std::unique_ptr<FilterSession>> topics_;
-  int32_t next_handle_ = 1;
+  std::string prefix_;                               // PREFIX/
+  std::unique_ptr<KeyedInstances> instances_;        // one per topic
+  std::unordered_map<std::string, int32_t> topics_;  // their instance numbers
   Block block_;
   ParamsBlock params_;
   Record record_;
@@ -111,6 +108,7 @@ class Bridge {
   RunCounts counts_;
   int64_t bad_payloads_ = 0;
   int64_t module_failures_ = 0;
+  int64_t over_limit_ = 0;  // messages dropped for want of an instance
   int64_t publish_failures_ = 0;
   int64_t reconnects_ = 0;
 };
@@ -139,6 +137,9 @@ void Bridge::Setup() {
       options_.registry_path.empty() ? std::string(kDefaultRegistryPath) : options_.registry_path;
   load_.language = options_.language;
   load_.messages_handle = log_ ? log_->Target() : 0;
+  std::function<void(FilterSession&)> poll;
+  if (log_) poll = [this](FilterSession& session) { log_->Poll(session); };
+  instances_ = std::make_unique<KeyedInstances>(*module_, load_, options_.max_topics, std::move(poll));
 
   // A session the broker keeps needs a name to find it by and acknowledged delivery to be worth keeping.
   persistent_ = options_.qos >= 1 && !options_.client_id.empty();
@@ -239,8 +240,8 @@ void Bridge::Subscribed(int mid, int count, const int* granted) {
 
 FilterSession& Bridge::TopicFor(const std::string& topic, const Record& first) {
   auto it = topics_.find(topic);
-  if (it != topics_.end()) return *it->second;
-  auto session = std::make_unique<FilterSession>(*module_, next_handle_++);
+  if (it != topics_.end()) return instances_->Session(it->second);
+  // Each topic's items are typed by its own first message; topics may carry different members.
   const std::vector<std::string>& columns = parser_.Columns();
   std::vector<std::string> names;
   std::vector<ValueKind> kinds;
@@ -248,18 +249,10 @@ FilterSession& Bridge::TopicFor(const std::string& topic, const Record& first) {
     names.push_back(columns[static_cast<std::size_t>(field.column)]);
     kinds.push_back(field.value.kind);
   }
-  if (session->SetItems(ItemListText(names, kinds)) < 0)
-    throw BridgeError("the module refused \"SET ITEMS\"");
-  const int32_t loaded = session->Load(load_);
-  if (log_) log_->Poll(*session);
-  if (loaded < 0) throw BridgeError("the module refused \"LOAD\" (result " + std::to_string(loaded) + ")");
-  const int32_t enabled = session->EnableFilter();
-  if (log_) log_->Poll(*session);
-  if (enabled < 0) {
-    session->Unload();
-    throw BridgeError("the module refused \"SET-STATE\" (result " + std::to_string(enabled) + ")");
-  }
-  return *topics_.emplace(topic, std::move(session)).first->second;
+  instances_->SetItems(ItemListText(names, kinds));
+  const int32_t index = instances_->Find(topic);
+  topics_.emplace(topic, index);
+  return instances_->Session(index);
 }
 
 void Bridge::Message(const mosquitto_message& message) {
@@ -291,7 +284,12 @@ void Bridge::Message(const mosquitto_message& message) {
       return;
     }
     if (rows == nullptr || kvo_params_count(rows) == 0) return;
-  } catch (const BridgeError& e) {
+  } catch (const KeyLimitError& e) {
+    // Said once: every later message on a new topic would say it again.
+    if (over_limit_++ == 0)
+      Print("kvo-host mqtt: " + topic + ": " + e.what() + "; such messages are dropped");
+    return;
+  } catch (const InstanceSetupError& e) {
     ++module_failures_;
     Print("kvo-host mqtt: " + topic + ": " + e.what());
     return;
@@ -378,9 +376,10 @@ int Bridge::Run() {
   if (options_.stats && !options_.quiet) {
     std::string summary = SummaryText(counts_, Seconds() - start);
     summary += "bad payloads: " + std::to_string(bad_payloads_) +
-               "\ntopics: " + std::to_string(topics_.size()) +
+               "\ntopics: " + std::to_string(instances_->Count()) +
                "\nreconnects: " + std::to_string(reconnects_) + "\n";
     if (module_failures_ > 0) summary += "module failures: " + std::to_string(module_failures_) + "\n";
+    if (over_limit_ > 0) summary += "dropped past --max-keys: " + std::to_string(over_limit_) + "\n";
     if (publish_failures_ > 0) summary += "publish failures: " + std::to_string(publish_failures_) + "\n";
     err_(summary);
   }

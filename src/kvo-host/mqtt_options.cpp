@@ -129,6 +129,11 @@ Subcommand AddMqttCommand(CLI::App& parent) {
   app->add_option("--keepalive", o.keepalive, "seconds between keep-alive pings (default 30)")
       ->check(CLI::Range(5, 65535))
       ->type_name("S");
+  app->add_option("--max-keys", o.max_topics,
+                  "topics (module instances) at most; a message on one more is dropped and counted "
+                  "(default 100000)")
+      ->check(CLI::PositiveNumber)
+      ->type_name("N");
   app->add_option("--module", o.module, "the plug-in module file (default: the deadband module)")
       ->type_name("PATH");
   app->add_option("--ini", o.ini_file, "INI file with the filter settings")->type_name("FILE");

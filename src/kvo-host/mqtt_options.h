@@ -36,6 +36,7 @@ struct MqttOptions {
   std::string password_file;  // its first line is the password
   std::string cafile, cert, key;
   int keepalive = 30;  // seconds
+  int64_t max_topics = 100000;
   // The settings, as the default action takes them.
   std::string module, ini_file, section_prefix, registry_path, language;
   bool log = false;

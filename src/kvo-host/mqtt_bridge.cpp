@@ -74,7 +74,8 @@ class Bridge {
   void Connected(int reason);
   void Subscribed(int mid, int count, const int* granted);
   void Message(const mosquitto_message& message);
-  FilterSession& TopicFor(const std::string& topic, const Record& first);
+  // The topic's instance number; made on its first message.
+  int32_t TopicFor(const std::string& topic, const Record& first);
   // Runs the network loop until `done` or `seconds` pass or the connection drops.
   void LoopWhile(const std::function<bool()>& more, double seconds);
   std::string Reason(int rc) const {
@@ -90,6 +91,7 @@ class Bridge {
   std::string prefix_;                               // PREFIX/
   std::unique_ptr<KeyedInstances> instances_;        // one per topic
   std::unordered_map<std::string, int32_t> topics_;  // their instance numbers
+  std::vector<KeyCounts> topic_counts_;              // by instance number
   Block block_;
   ParamsBlock params_;
   Record record_;
@@ -238,9 +240,9 @@ void Bridge::Subscribed(int mid, int count, const int* granted) {
   }
 }
 
-FilterSession& Bridge::TopicFor(const std::string& topic, const Record& first) {
+int32_t Bridge::TopicFor(const std::string& topic, const Record& first) {
   auto it = topics_.find(topic);
-  if (it != topics_.end()) return instances_->Session(it->second);
+  if (it != topics_.end()) return it->second;
   // Each topic's items are typed by its own first message; topics may carry different members.
   const std::vector<std::string>& columns = parser_.Columns();
   std::vector<std::string> names;
@@ -252,7 +254,8 @@ FilterSession& Bridge::TopicFor(const std::string& topic, const Record& first) {
   instances_->SetItems(ItemListText(names, kinds));
   const int32_t index = instances_->Find(topic);
   topics_.emplace(topic, index);
-  return instances_->Session(index);
+  topic_counts_.push_back(KeyCounts{topic, 0, 0});
+  return index;
 }
 
 void Bridge::Message(const mosquitto_message& message) {
@@ -268,7 +271,9 @@ void Bridge::Message(const mosquitto_message& message) {
     return;
   }
   try {
-    FilterSession& session = TopicFor(topic, record_);
+    const int32_t index = TopicFor(topic, record_);
+    FilterSession& session = instances_->Session(index);
+    KeyCounts& topic_counts = topic_counts_[static_cast<std::size_t>(index)];
     block_.Clear();
     block_.Add(record_);
     params_.Fill(block_, parser_.Columns());
@@ -277,6 +282,7 @@ void Bridge::Message(const mosquitto_message& message) {
     if (log_) log_->Poll(session);
     ++counts_.blocks_read;
     ++counts_.rows_read;
+    ++topic_counts.rows_read;
     if (result < 0) {
       ++module_failures_;
       Print("kvo-host mqtt: " + topic + ": the module failed on this message (result " +
@@ -284,6 +290,7 @@ void Bridge::Message(const mosquitto_message& message) {
       return;
     }
     if (rows == nullptr || kvo_params_count(rows) == 0) return;
+    ++topic_counts.rows_passed;
   } catch (const KeyLimitError& e) {
     // Said once: every later message on a new topic would say it again.
     if (over_limit_++ == 0)
@@ -374,10 +381,14 @@ int Bridge::Run() {
     }
   }
   if (options_.stats && !options_.quiet) {
+    // Each message is one block of one row: the summary speaks of messages.
     std::string summary = SummaryText(counts_, Seconds() - start);
-    summary += "bad payloads: " + std::to_string(bad_payloads_) +
-               "\ntopics: " + std::to_string(instances_->Count()) +
-               "\nreconnects: " + std::to_string(reconnects_) + "\n";
+    summary.erase(0, summary.find('\n') + 1);
+    summary.replace(0, std::string_view("rows:   ").size(), "messages: ");
+    summary.replace(summary.rfind(" rows/s"), std::string_view(" rows/s").size(), " messages/s");
+    summary += "bad payloads: " + std::to_string(bad_payloads_) + "\n";
+    summary += KeySummaryText(topic_counts_);
+    summary += "reconnects: " + std::to_string(reconnects_) + "\n";
     if (module_failures_ > 0) summary += "module failures: " + std::to_string(module_failures_) + "\n";
     if (over_limit_ > 0) summary += "dropped past --max-keys: " + std::to_string(over_limit_) + "\n";
     if (publish_failures_ > 0) summary += "publish failures: " + std::to_string(publish_failures_) + "\n";

@@ -71,12 +71,22 @@ class Bridge {
     if (!options_.quiet) Print("kvo-host mqtt: " + line);
   }
   void Setup();
+  // Runs `f` on the bridge of a callback: no exception may cross the library's C frames.
+  template <typename F>
+  static void Guarded(void* self, F f) {
+    auto* bridge = static_cast<Bridge*>(self);
+    try {
+      f(*bridge);
+    } catch (const std::exception& e) {
+      bridge->fatal_ = e.what();
+    }
+  }
   void Connected(int reason);
   void Subscribed(int mid, int count, const int* granted);
   void Message(const mosquitto_message& message);
   // The topic's instance number; made on its first message.
   int32_t TopicFor(const std::string& topic, const Record& first);
-  // Runs the network loop until `done` or `seconds` pass or the connection drops.
+  // Runs the network loop while `more` holds, for `seconds` at most, until the connection drops.
   void LoopWhile(const std::function<bool()>& more, double seconds);
   std::string Reason(int rc) const {
     return rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(rc);
@@ -100,7 +110,6 @@ class Bridge {
   mosquitto* mosq_ = nullptr;
   bool persistent_ = false;
   bool socket_up_ = false;  // a TCP connection exists (not yet or no longer necessarily accepted)
-  bool ever_connected_ = false;
   bool outage_ = false;  // lost since the last accepted connection
   std::string fatal_;    // why the run must end
   int subscribe_mid_first_ = 0;
@@ -173,15 +182,15 @@ void Bridge::Setup() {
   }
   mosquitto_connect_v5_callback_set(mosq_,
                                     [](mosquitto*, void* self, int reason, int, const mosquitto_property*) {
-                                      static_cast<Bridge*>(self)->Connected(reason);
+                                      Guarded(self, [&](Bridge& b) { b.Connected(reason); });
                                     });
   mosquitto_subscribe_v5_callback_set(
       mosq_, [](mosquitto*, void* self, int mid, int count, const int* granted, const mosquitto_property*) {
-        static_cast<Bridge*>(self)->Subscribed(mid, count, granted);
+        Guarded(self, [&](Bridge& b) { b.Subscribed(mid, count, granted); });
       });
   mosquitto_message_v5_callback_set(
       mosq_, [](mosquitto*, void* self, const mosquitto_message* message, const mosquitto_property*) {
-        static_cast<Bridge*>(self)->Message(*message);
+        Guarded(self, [&](Bridge& b) { b.Message(*message); });
       });
   mosquitto_publish_v5_callback_set(mosq_, [](mosquitto*, void* self, int, int, const mosquitto_property*) {
     ++static_cast<Bridge*>(self)->acknowledged_;
@@ -200,7 +209,6 @@ void Bridge::Connected(int reason) {
     Print("kvo-host mqtt: reconnected to " + options_.broker);
   }
   outage_ = false;
-  ever_connected_ = true;
   // Subscribing again is harmless for a kept session and needed for a new one.
   int options = 0;
   if (options_.protocol == 5) {

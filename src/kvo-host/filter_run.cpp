@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <stdexcept>
 #include <unordered_map>
@@ -114,8 +115,9 @@ class Run {
   // With a key column: the record goes into its key's stream.
   void AddKeyed(const Record& record);
   int32_t KeyIndex(const Record& record);
-  // `direct`: no row is held, so a passed block is written at once.
-  void ProcessKeyBlock(int32_t index, bool direct);
+  // Filters the key's open block, or `block` in its place; `direct`: no row is held, so a passed block is
+  // written at once.
+  void ProcessKeyBlock(int32_t index, bool direct, Block* block = nullptr);
   void Print(const std::string& line) { io_.err(line + "\n"); }
 
   const FilterOptions& options_;
@@ -160,7 +162,7 @@ class Run {
   };
   bool Keyed() const { return !options_.key.empty(); }
   std::unique_ptr<KeyedInstances> instances_;
-  std::vector<std::unique_ptr<KeyStream>> streams_;  // by instance number
+  std::deque<KeyStream> streams_;  // by instance number; a deque, as a stream does not move
   OrderedOutput ordered_;
   int32_t key_column_ = -1;
 };
@@ -251,7 +253,7 @@ int32_t Run::KeyIndex(const Record& record) {
     throw RunError(where + "key \"" + std::string(key) + "\": " + e.what());
   }
   if (static_cast<std::size_t>(index) == streams_.size()) {
-    auto stream = std::make_unique<KeyStream>(options_.block_rows, options_.block_by);
+    KeyStream* stream = &streams_.emplace_back(options_.block_rows, options_.block_by);
     stream->counts.key = std::string(key);
     if (plot_ && (!options_.plot_key || *options_.plot_key == key)) {
       stream->plot = std::make_unique<PlotRecorder>(settings_);
@@ -259,14 +261,19 @@ int32_t Run::KeyIndex(const Record& record) {
       stream->plot->SetTitlePrefix(columns_[static_cast<std::size_t>(key_column_)] + "=" + std::string(key) +
                                    ": ");
     }
-    streams_.push_back(std::move(stream));
   }
   return index;
 }
 
 void Run::AddKeyed(const Record& record) {
   const int32_t index = KeyIndex(record);
-  KeyStream& stream = *streams_[static_cast<std::size_t>(index)];
+  KeyStream& stream = streams_[static_cast<std::size_t>(index)];
+  if (options_.block_rows == 1 && options_.block_by.empty()) {
+    // Every row a block, decided at once: the key's own block is not needed, nor are its bytes.
+    block_.Clear();
+    block_.Add(record);
+    return ProcessKeyBlock(index, true, &block_);
+  }
   if (stream.blocker.StartsNewBlock(stream.block, record, columns_)) ProcessKeyBlock(index, false);
   if (stream.block.Empty()) {
     stream.blocker.Remember(record, columns_);
@@ -279,9 +286,9 @@ void Run::AddKeyed(const Record& record) {
   if (complete) ProcessKeyBlock(index, false);
 }
 
-void Run::ProcessKeyBlock(int32_t index, bool direct) {
-  KeyStream& stream = *streams_[static_cast<std::size_t>(index)];
-  Block& block = stream.block;
+void Run::ProcessKeyBlock(int32_t index, bool direct, Block* other) {
+  KeyStream& stream = streams_[static_cast<std::size_t>(index)];
+  Block& block = other != nullptr ? *other : stream.block;
   if (block.Empty()) return;
   const bool passed = Filter(instances_->Session(index), block);
   stream.counts.rows_read += block.RowCount();
@@ -504,7 +511,7 @@ void Run::WritePlot(int* status) {
   if (Keyed()) {
     std::vector<PlotRecorder*> recorders;
     for (const auto& stream : streams_) {
-      if (stream->plot) recorders.push_back(stream->plot.get());
+      if (stream.plot) recorders.push_back(stream.plot.get());
     }
     const std::string empty = plot_->SeriesCount() == 0 ? "No watched variables in the settings."
                               : options_.plot_key       ? "No row has the key \"" + *options_.plot_key + "\"."
@@ -620,7 +627,7 @@ int Run::Execute() {
       std::vector<KeyCounts> keys;
       keys.reserve(streams_.size());
       for (const auto& stream : streams_)
-        keys.push_back(stream->counts);
+        keys.push_back(stream.counts);
       summary += KeySummaryText(keys);
     }
     io_.err(summary);

@@ -12,7 +12,9 @@ std::atomic<int32_t> g_next_handle{kFirstHandle};
 
 KeyedInstances::KeyedInstances(const PluginModule& module, LoadOptions load, int64_t max_keys,
                                std::function<void(FilterSession&)> after_call)
-    : module_(module), load_(std::move(load)), max_keys_(max_keys), after_call_(std::move(after_call)) {}
+    : module_(module), load_(std::move(load)), max_keys_(max_keys), after_call_(std::move(after_call)) {
+  filter_call_.Int("TYPE", KVO_MT_FILTER);
+}
 
 KeyedInstances::~KeyedInstances() {
   try {
@@ -22,12 +24,37 @@ KeyedInstances::~KeyedInstances() {
 }
 
 int32_t KeyedInstances::Find(std::string_view key) {
-  const auto found = index_.find(key);
-  if (found != index_.end()) return found->second;
-  return Make(key);
+  const uint64_t hash = std::hash<std::string_view>{}(key);
+  if (!slots_.empty()) {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+      const Slot& slot = slots_[at];
+      if (slot.index < 0) break;
+      if (slot.hash == hash && keys_[static_cast<std::size_t>(slot.index)] == key) return slot.index;
+    }
+  }
+  return Make(key, hash);
 }
 
-int32_t KeyedInstances::Make(std::string_view key) {
+void KeyedInstances::Index(uint64_t hash, int32_t index) {
+  auto place = [this](const Slot& slot) {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t at = slot.hash & mask;
+    while (slots_[at].index >= 0)
+      at = (at + 1) & mask;
+    slots_[at] = slot;
+  };
+  if (keys_.size() * 2 > slots_.size()) {
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(old.empty() ? 64 : old.size() * 2, Slot{});
+    for (const Slot& slot : old) {
+      if (slot.index >= 0) place(slot);
+    }
+  }
+  place(Slot{hash, index});
+}
+
+int32_t KeyedInstances::Make(std::string_view key, uint64_t hash) {
   if (static_cast<int64_t>(entries_.size()) >= max_keys_) {
     throw KeyLimitError("key \"" + std::string(key) + "\" is one more than --max-keys " +
                         std::to_string(max_keys_) + " allows");
@@ -38,7 +65,8 @@ int32_t KeyedInstances::Make(std::string_view key) {
       throw InstanceSetupError("no free instance handle is left in this process");
   } while (!g_next_handle.compare_exchange_weak(handle, handle + 1, std::memory_order_relaxed));
   const auto index = static_cast<int32_t>(entries_.size());
-  Entry& entry = entries_.emplace_back(module_, handle, std::string(key));
+  Entry& entry = entries_.emplace_back(module_, handle);
+  entry.session.ShareFilterCall(filter_call_.get());
   auto refused = [&](const char* command, int32_t result) {
     entries_.pop_back();
     throw InstanceSetupError(std::string("the module refused \"") + command + "\" (result " +
@@ -57,12 +85,16 @@ int32_t KeyedInstances::Make(std::string_view key) {
     entry.session.Unload();
     refused("SET-STATE", enabled);
   }
-  index_.emplace(entry.key, index);
+  keys_.emplace_back(key);
+  Index(hash, index);
   return index;
 }
 
 void KeyedInstances::UnloadAll() {
-  for (Entry& entry : entries_) {
+  // Newest first: the module's "UNLOAD" looks for another loaded instance in order of creation, so the
+  // oldest, still loaded, ends that search at once.
+  for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
+    Entry& entry = *it;
     if (!entry.loaded) continue;
     entry.loaded = false;
     entry.session.Unload();

@@ -19,7 +19,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 #include "kvo-host/module_driver.h"
 
@@ -57,27 +57,30 @@ class KeyedInstances {
   // or the process has used up its handles; a key that failed is not kept.
   int32_t Find(std::string_view key);
   FilterSession& Session(int32_t index) { return entries_[static_cast<std::size_t>(index)].session; }
-  const std::string& KeyOf(int32_t index) const { return entries_[static_cast<std::size_t>(index)].key; }
+  // Valid until the next new key.
+  const std::string& KeyOf(int32_t index) const { return keys_[static_cast<std::size_t>(index)]; }
   int32_t Count() const { return static_cast<int32_t>(entries_.size()); }
   int64_t MaxKeys() const { return max_keys_; }
 
-  // "UNLOAD" for every loaded instance, in order of creation; later calls do nothing.
+  // "UNLOAD" for every loaded instance, the newest first; later calls do nothing.
   void UnloadAll();
 
  private:
   struct Entry {
-    Entry(const PluginModule& module, int32_t handle, std::string name)
-        : session(module, handle), key(std::move(name)) {}
+    Entry(const PluginModule& module, int32_t handle) : session(module, handle) {}
     FilterSession session;
-    std::string key;
     bool loaded = false;
   };
-  struct KeyHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view key) const { return std::hash<std::string_view>{}(key); }
+  // The key index: open addressing with linear probing over a flat array, so that a look-up among many
+  // keys touches one slot and one key in memory, not a chain of nodes.
+  struct Slot {
+    uint64_t hash = 0;
+    int32_t index = -1;  // -1: free
   };
 
-  int32_t Make(std::string_view key);
+  int32_t Make(std::string_view key, uint64_t hash);
+  // REQUIRES: keys_ holds the key of `index` already.
+  void Index(uint64_t hash, int32_t index);
   void AfterCall(FilterSession& session) {
     if (after_call_) after_call_(session);
   }
@@ -87,8 +90,10 @@ class KeyedInstances {
   int64_t max_keys_;
   std::function<void(FilterSession&)> after_call_;
   std::string items_;
-  std::deque<Entry> entries_;  // a deque, so sessions stay where they are as keys are added
-  std::unordered_map<std::string, int32_t, KeyHash, std::equal_to<>> index_;
+  OwnedParams filter_call_;        // the ProcessData parameters of every instance
+  std::deque<Entry> entries_;      // a deque, so sessions stay where they are as keys are added
+  std::vector<std::string> keys_;  // by instance number; short keys held in place
+  std::vector<Slot> slots_;        // a power of two, at most half used
 };
 
 }  // namespace kvo::host

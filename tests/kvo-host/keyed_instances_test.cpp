@@ -57,6 +57,16 @@ TEST_F(KeyedInstancesTest, EachKeyIsFilteredByItsOwnLoadedInstance) {
   EXPECT_EQ(instances.KeyOf(0), "a");
 }
 
+TEST_F(KeyedInstancesTest, EveryKeyIsFoundAgainAsTheIndexGrows) {
+  KeyedInstances instances(module_, load_, 1000);
+  instances.SetItems("1|v|Float|");
+  for (int i = 0; i < 100; ++i)
+    ASSERT_EQ(instances.Find("k" + std::to_string(i)), i);
+  for (int i = 0; i < 100; ++i)
+    EXPECT_EQ(instances.Find("k" + std::to_string(i)), i);
+  EXPECT_EQ(instances.Count(), 100);
+}
+
 TEST_F(KeyedInstancesTest, TheKeyPastTheLimitIsRefusedNamingTheLimit) {
   KeyedInstances instances(module_, load_, 2);
   instances.SetItems("1|v|Float|");

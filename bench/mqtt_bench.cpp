@@ -4,6 +4,8 @@
 //   Bridge:     publisher -> broker -> kvo-host mqtt (every message passes) -> broker -> subscriber
 // The bridge should carry at least 0.8x the plain relay: then the broker, not the filter, is the limit.
 // Time runs from the first publish to the last message received.
+// The machine's load moves these figures; compare in one run, interleaved:
+//   kvo-bench-mqtt --benchmark_repetitions=6 --benchmark_enable_random_interleaving=true
 #include <benchmark/benchmark.h>
 
 #include <atomic>

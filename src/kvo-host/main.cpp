@@ -21,11 +21,8 @@ using kvo::host::Subcommand;
 // The subcommands; one entry per command.
 using AddCommand = Subcommand (*)(CLI::App&);
 constexpr AddCommand kSubcommands[] = {
-    &kvo::host::AddConfigureCommand,
-    &kvo::host::AddSettingsCommand,
-    &kvo::host::AddInfoCommand,
-    &kvo::host::AddOptionsCommand,
-    &kvo::host::AddMqttCommand,
+    &kvo::host::AddConfigureCommand, &kvo::host::AddSettingsCommand, &kvo::host::AddInfoCommand,
+    &kvo::host::AddOptionsCommand,   &kvo::host::AddMqttCommand,
 };
 
 constexpr const char* kExamples =

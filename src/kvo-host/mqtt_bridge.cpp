@@ -110,8 +110,8 @@ class Bridge {
   mosquitto* mosq_ = nullptr;
   bool persistent_ = false;
   bool socket_up_ = false;  // a TCP connection exists (not yet or no longer necessarily accepted)
-  bool outage_ = false;  // lost since the last accepted connection
-  std::string fatal_;    // why the run must end
+  bool outage_ = false;     // lost since the last accepted connection
+  std::string fatal_;       // why the run must end
   int subscribe_mid_first_ = 0;
   int subscriptions_pending_ = 0;
   int64_t published_ = 0, acknowledged_ = 0;

@@ -29,7 +29,7 @@ void SplitKey(const std::string& key, std::string* stem, int* slot) {
 constexpr std::string_view kTypeShortNames[] = {"abs", "pct", "time", "count"};
 static_assert(std::size(kTypeShortNames) == kDeadbandTypeCaptions.size());
 
-// "Var1..Var8, Type1..Type8, Val1..Val8, Relationship"
+// Every key: a slot's as the range of its first and last slot.
 std::string ValidKeys() {
   std::string keys;
   for (const DeadbandSettingRow& row : kDeadbandSettingRows) {

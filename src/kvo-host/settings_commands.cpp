@@ -66,7 +66,7 @@ bool ReadSettings(const char* command, const StoreLocation& location, FilterSett
   }
 }
 
-// "Var<n>=NAME, Type<n>=TYPE, Val<n>=BAND (n = 1..8), Relationship=AND|OR; Var<n>= clears a slot"
+// The SETTING argument's help: every key with a placeholder for its value, the slots, the relationships.
 std::string SettingArgumentHelp() {
   auto key = [](DeadbandSetting setting) { return std::string(RowOf(setting).key); };
   return key(DeadbandSetting::kVar) + "<n>=NAME, " + key(DeadbandSetting::kType) + "<n>=TYPE, " +

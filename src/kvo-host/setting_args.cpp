@@ -1,6 +1,7 @@
 #include "kvo-host/setting_args.h"
 
 #include <cctype>
+#include <iterator>
 
 #include "kvo-host/value.h"
 

@@ -33,7 +33,9 @@ const SettingLine& LineAt(int32_t index) {
   return SettingLines().at(static_cast<std::size_t>(index));
 }
 
-StoredSlot& SlotOf(StoredDeadbandSettings& settings, const SettingLine& line) {
+// The slot of a slot's line: StoredSlot, const or not as `settings` is.
+template <typename Settings>
+auto& SlotOf(Settings& settings, const SettingLine& line) {
   return settings.slots.at(static_cast<std::size_t>(line.slot - 1));
 }
 
@@ -89,17 +91,15 @@ void SaveStoredSettings(const SettingsLocation& location, const StoredDeadbandSe
   Configure(store, location);
   store.GetValue = [&settings](TObject&, const std::string&, int32_t index, Variant& value) {
     const SettingLine& line = LineAt(index);
-    const StoredSlot* slot =
-        line.slot > 0 ? &settings.slots.at(static_cast<std::size_t>(line.slot - 1)) : nullptr;
     switch (line.setting) {
       case DeadbandSetting::kVar:
-        value = Variant::FromText(EscapeText(slot->name));
+        value = Variant::FromText(EscapeText(SlotOf(settings, line).name));
         break;
       case DeadbandSetting::kType:
-        value = Variant::FromInt(slot->type);
+        value = Variant::FromInt(SlotOf(settings, line).type);
         break;
       case DeadbandSetting::kVal:
-        value = Variant::FromDouble(slot->band);
+        value = Variant::FromDouble(SlotOf(settings, line).band);
         break;
       case DeadbandSetting::kRelationship:
         value = Variant::FromInt(settings.relationship);

@@ -14,6 +14,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "kvo-host/filter_run.h"
 #include "kvo-host/keyed_instances.h"
@@ -30,11 +31,26 @@ constexpr int kRows = 20000;
 constexpr int kTags = 200;
 #endif
 
+// Removes the files the benchmark wrote when the program ends.
+struct ScratchFiles {
+  ~ScratchFiles() {
+    std::error_code ignored;
+    for (const std::string& path : paths)
+      std::filesystem::remove(path, ignored);
+  }
+  std::vector<std::string> paths;
+};
+ScratchFiles& Scratch() {
+  static ScratchFiles files;
+  return files;
+}
+
 std::string IniFile() {
   static const std::string path = [] {
     const auto ini =
         std::filesystem::temp_directory_path() / ("kvo-bench-keyed-" + std::to_string(getpid()) + ".ini");
     std::ofstream(ini) << "[Common]\nVar1=value\nType1=0\nVal1=0.5\n";
+    Scratch().paths.push_back(ini.string());
     return ini.string();
   }();
   return path;
@@ -58,6 +74,7 @@ std::string KeyedCsvFile() {
       text += line;
     }
     std::ofstream(csv, std::ios::binary) << text;
+    Scratch().paths.push_back(csv.string());
     return csv.string();
   }();
   return path;

@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/lock.h"
@@ -48,7 +49,10 @@ struct Registry {
   std::atomic<bool> writer_active{false};         // set while the lock is held exclusively
   PluginClassRef plugin_class = &MakeBasePlugin;  // guarded by lock
   std::vector<TkvoPlugin*> instances;             // guarded by lock; creation order
-  uint64_t generation = 1;                        // written exclusively; read in shared sections
+  // guarded by lock; the same instances by handle, so a host that switches among thousands of handles
+  // does not search them all on every call the per-thread cache cannot answer
+  std::unordered_map<int32_t, TkvoPlugin*> by_handle;
+  uint64_t generation = 1;  // written exclusively; read in shared sections
   std::array<ReaderSlot, kReaderSlots> slots;
   size_t slots_used = 0;  // guarded by lock
 
@@ -99,6 +103,7 @@ struct Registry {
     for (TkvoPlugin* instance : instances)
       delete instance;
     instances.clear();
+    by_handle.clear();
     ++generation;
     UnlockExclusive();
   }
@@ -156,18 +161,19 @@ bool GetPluginInstance(int32_t handle, TParamsList* parameters, TkvoPlugin** ins
     return true;
   }
   ExclusiveGuard guard(r);
-  TkvoPlugin* found = nullptr;
-  for (TkvoPlugin* candidate : r.instances) {
-    if (candidate->Handle() == handle) {
-      found = candidate;
-      break;
-    }
-  }
+  const auto known = r.by_handle.find(handle);
+  TkvoPlugin* found = known != r.by_handle.end() ? known->second : nullptr;
   if (!found) {
     try {
       std::unique_ptr<TkvoPlugin> made(r.plugin_class(parameters));
       made->SetHandle(handle);
       r.instances.push_back(made.get());
+      try {
+        r.by_handle.emplace(handle, made.get());
+      } catch (...) {
+        r.instances.pop_back();
+        throw;
+      }
       found = made.release();
     } catch (...) {
       return false;

@@ -293,13 +293,17 @@ void Run::ProcessKeyBlock(int32_t index, bool direct, Block* other) {
   const bool passed = Filter(instances_->Session(index), block);
   stream.counts.rows_read += block.RowCount();
   if (passed) stream.counts.rows_passed += block.RowCount();
-  if (direct) {
-    if (passed) writer_.Rows(block.Text());
-  } else {
+  bool wrote = direct && passed;
+  if (wrote) {
+    writer_.Rows(block.Text());
+  } else if (!direct) {
     ordered_.Decide(stream.output_block, passed);
-    ordered_.Release([this](std::string_view row) { writer_.Rows(row); });
+    ordered_.Release([this, &wrote](std::string_view row) {
+      writer_.Rows(row);
+      wrote = true;
+    });
   }
-  WriteOutput();
+  if (wrote) WriteOutput();
   if (stream.plot) stream.plot->Record(block, columns_, passed, stream.row_number + 1);
   stream.row_number += block.RowCount();
   block.Clear();

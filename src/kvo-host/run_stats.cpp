@@ -51,8 +51,8 @@ std::string KeySummaryText(const std::vector<KeyCounts>& keys, std::size_t top) 
                     [](const KeyCounts* a, const KeyCounts* b) {
                       return a->rows_read != b->rows_read ? a->rows_read > b->rows_read : a < b;
                     });
-  std::string text = Format("keys: %zu\n", keys.size());
-  if (shown > 0) text += Format("top %zu keys by rows:\n", shown);
+  std::string text = Format("keys: %llu\n", static_cast<unsigned long long>(keys.size()));
+  if (shown > 0) text += Format("top %llu keys by rows:\n", static_cast<unsigned long long>(shown));
   for (std::size_t i = 0; i < shown; ++i) {
     // The key itself may be longer than the formatting buffer.
     text += "  " + order[i]->key +

@@ -217,11 +217,11 @@ class TkvoPlugin : public TDataModule {
   HostContext FHost;
   SettingsFile FSettingsFile;
 
-  bool FTemporaryLoad = false;  // fixed at construction
-  std::atomic<bool> FInOptionsDialog{false};
-  std::string FVersion;         // fixed at construction
-  std::string FModulePath;      // fixed at construction
-  std::string FModuleFileName;  // fixed at construction
+  bool FTemporaryLoad = false;                // fixed at construction
+  std::atomic<bool> FInOptionsDialog{false};  // set around OnShowOptionsDialog; cleared by "LOAD", "UNLOAD"
+  std::string FVersion;                       // fixed at construction
+  std::string FModulePath;                    // fixed at construction
+  std::string FModuleFileName;                // fixed at construction
   TRegistryRoot FRegistryRoot = rrHKEY_LOCAL_MACHINE;
   TRegistryRoot FSecondRegistryRoot = rrHKEY_CURRENT_USER;
 

@@ -9,13 +9,10 @@
 #include "platform/atomic.h"
 #include "platform/files.h"
 #include "platform/help.h"
-#include "platform/host_module.h"
 #include "platform/module.h"
 #include "platform/notify.h"
-#include "platform/ui.h"
 #include "plugin/host_params.h"
 #include "plugin/plugin_registry.h"
-#include "runtime/application.h"
 #include "settings/version_info.h"
 #include "settings/wreg.h"
 

@@ -11,6 +11,10 @@ namespace CLI {
 class App;
 }
 
+namespace kvo {
+struct StoredDeadbandSettings;
+}
+
 namespace kvo::host {
 
 struct Subcommand {
@@ -27,6 +31,6 @@ Subcommand AddOptionsCommand(CLI::App& parent);
 std::string DefaultModulePath();
 
 // The settings as a table: slot, variable, type, band; then the relationship.
-std::string SettingsTable(const struct FilterSettings& settings);
+std::string SettingsTable(const StoredDeadbandSettings& settings);
 
 }  // namespace kvo::host

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "params/boundary.h"
@@ -50,7 +51,10 @@ struct Registry {
   std::atomic<bool> writer_active{false};         // set while the lock is held exclusively
   PluginClassRef plugin_class = &MakeBasePlugin;  // guarded by lock
   std::vector<TkvoPlugin*> instances;             // guarded by lock; creation order
-  uint64_t generation = 1;                        // written exclusively; read in shared sections
+  // guarded by lock; the same instances by handle, so a host that switches among thousands of handles
+  // does not search them all on every call the per-thread cache cannot answer
+  std::unordered_map<int32_t, TkvoPlugin*> by_handle;
+  uint64_t generation = 1;  // written exclusively; read in shared sections
   std::array<ReaderSlot, kReaderSlots> slots;
   size_t slots_used = 0;  // guarded by lock
 
@@ -101,6 +105,7 @@ struct Registry {
     for (TkvoPlugin* instance : instances)
       delete instance;
     instances.clear();
+    by_handle.clear();
     ++generation;
     UnlockExclusive();
   }
@@ -158,18 +163,19 @@ bool GetPluginInstance(int32_t handle, TParamsList* parameters, TkvoPlugin** ins
     return true;
   }
   ExclusiveGuard guard(r);
-  TkvoPlugin* found = nullptr;
-  for (TkvoPlugin* candidate : r.instances) {
-    if (candidate->Handle() == handle) {
-      found = candidate;
-      break;
-    }
-  }
+  const auto known = r.by_handle.find(handle);
+  TkvoPlugin* found = known != r.by_handle.end() ? known->second : nullptr;
   if (!found) {
     try {
       std::unique_ptr<TkvoPlugin> made(r.plugin_class(parameters));
       made->SetHandle(handle);
       r.instances.push_back(made.get());
+      try {
+        r.by_handle.emplace(handle, made.get());
+      } catch (...) {
+        r.instances.pop_back();
+        throw;
+      }
       found = made.release();
     } catch (...) {
       return false;

@@ -222,6 +222,19 @@ class TkvoPlugin : public TDataModule {
   // The data guard's state, which the data exports pass through.
   InstanceGate& DataGate() { return FDataGate; }
 
+  // The data event's hot path. A module whose OnProcessData is Plain(handler, context) may name a block
+  // procedure that does the same work given only the block and the result rows the call lends (the calling
+  // thread's), and returns the call's result. While OnProcessData is still that handler, a data call that
+  // is neither a query, an export nor an event, with a live non-empty block, goes to the procedure without
+  // the event's general form; any other call, or a changed OnProcessData, takes the usual path.
+  // REQUIRES: set before the instance is shared (the module's constructor).
+  using TProcessBlockProc = int32_t (*)(void* context, TParamsList* block, TRowsParamsList* rows);
+  void SetBlockProc(TOnProcessData::PlainHandler handler, TProcessBlockProc proc, void* context) noexcept {
+    FBlockHandler = handler;
+    FBlockProc = proc;
+    FBlockContext = context;
+  }
+
  private:
   friend struct TkvoPluginProperties;
 
@@ -275,6 +288,9 @@ class TkvoPlugin : public TDataModule {
   InstanceGate FDataGate;
   mutable CallerRows FResultRows;  // one list per calling thread
   std::atomic<TRowsParamsList*> FEventRows{nullptr};
+  TOnProcessData::PlainHandler FBlockHandler = nullptr;  // fixed at construction (SetBlockProc)
+  TProcessBlockProc FBlockProc = nullptr;                // fixed at construction
+  void* FBlockContext = nullptr;                         // fixed at construction
 
  public:
   static const PropInfo kPublished[];

@@ -53,6 +53,27 @@ int32_t TkvoPlugin::DoProcessData(uint32_t data_source_id, TParamsList* paramete
   try {
     CheckSignature(parameters);
     call_type = CallType(*this, parameters);
+    // The block procedure's calls: what the general path below does for them, without the event's
+    // general form. Neither a query, an export nor an event: no log entry, no row marker to add, and the
+    // block stays the host's.
+    constexpr uint32_t kGeneralOnly = TModuleTypes{mttDataQuery}.Mask() | TModuleTypes{mttDataExport}.Mask() |
+                                      TModuleTypes{mttEventsHandling}.Mask();
+    auto* const live = static_cast<TParamsList*>(original);
+    if (FBlockProc && !call_type.Empty() && (call_type.Mask() & kGeneralOnly) == 0 && live &&
+        live->Signature() == kParamsListSignature && live->Count() > 0 &&
+        OnProcessData.IsPlain(FBlockHandler, FBlockContext)) {
+      if (TRowsParamsList* results = ResultRows()) {
+        try {
+          result = FBlockProc(FBlockContext, live, results);
+          if (results->Count() > 0) *rows = results;
+        } catch (...) {
+          result = -3;
+          LogMessageProperty(1, MsgWriteCompleteError);
+        }
+        *data = nullptr;
+        return result;
+      }
+    }
     if (call_type.Empty()) {
       if (*data == original) *data = nullptr;
       return 0;

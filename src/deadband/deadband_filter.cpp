@@ -22,12 +22,6 @@ bool IsRowMarkerName(std::string_view name) noexcept {
   return name.size() == 9 && Load8(name.data()) == Load8(kNewRowMarker.data()) && name[8] == kNewRowMarker[8];
 }
 
-// The bytes of two names of `length` (more than 16) bytes that their keys do not cover. Out of line, so
-// that the usual short names keep the filter's loop in registers.
-[[gnu::noinline]] bool MiddleEquals(const char* a, const char* b, size_t length) noexcept {
-  return std::memcmp(a + 8, b + 8, length - 16) == 0;
-}
-
 // The row marker's lookup key, which only an item of that name shares with the marker.
 bool IsRowMarkerKey(std::string_view key) noexcept {
   constexpr std::string_view kMarkerKey = "$new_row$";
@@ -60,22 +54,35 @@ size_t DeadbandFilter::SlotOf(const NameKey& key) noexcept {
   return static_cast<size_t>(((key.head ^ key.tail ^ key.length) * 0x9E3779B97F4A7C15u) >> 60) % kTableSize;
 }
 
-// Inline: it runs for every element of a block whose length some item's name has.
+// Inline: it runs for every element of a block whose length some item's name has. The probe makes no
+// call, so that the filter's loop keeps its values in registers; names longer than a key finish the search
+// out of line.
 [[gnu::always_inline]] inline int32_t DeadbandFilter::ItemNamed(std::string_view name) const noexcept {
   const NameKey key = KeyOf(name);
   for (size_t at = SlotOf(key);; at = (at + 1) % kTableSize) {
     const TableSlot& slot = table_[at];
     if (slot.item < 0) return -1;
+    if (slot.key.head == key.head && slot.key.tail == key.tail && slot.key.length == key.length) {
+      return key.length <= 16 ? slot.item : LongItemNamed(name, at);
+    }
+  }
+}
+
+int32_t DeadbandFilter::LongItemNamed(std::string_view name, size_t at) const noexcept {
+  const NameKey key = KeyOf(name);
+  for (;; at = (at + 1) % kTableSize) {
+    const TableSlot& slot = table_[at];
+    if (slot.item < 0) return -1;
     if (slot.key.head == key.head && slot.key.tail == key.tail && slot.key.length == key.length &&
-        (key.length <= 16 ||
-         MiddleEquals(name.data(), items_[static_cast<size_t>(slot.item)].VarName.data(), key.length))) {
+        std::memcmp(name.data() + 8, items_[static_cast<size_t>(slot.item)].VarName.data() + 8,
+                    key.length - 16) == 0) {
       return slot.item;
     }
   }
 }
 
 bool DeadbandFilter::HasLength(size_t length) const noexcept {
-  return (lengths_ >> (length < 63 ? length : 63) & 1) != 0;
+  return (lengths_ >> (length % 64) & 1) != 0;
 }
 
 DeadbandFilter::DeadbandFilter(TickSource& ticks) : ticks_(ticks) {
@@ -130,7 +137,7 @@ void DeadbandFilter::BuildItems(const DeadbandSettings& settings) {
     const int32_t index = static_cast<int32_t>(items_.size() - 1);
     const std::string_view key_text = item.VarName;
     if (HasLength(key_text.size()) && ItemNamed(key_text) >= 0) continue;
-    lengths_ |= uint64_t{1} << (key_text.size() < 63 ? key_text.size() : 63);
+    lengths_ |= uint64_t{1} << (key_text.size() % 64);
     const NameKey key = KeyOf(key_text);
     size_t at = SlotOf(key);
     while (table_[at].item >= 0)
@@ -144,15 +151,20 @@ int32_t DeadbandFilter::ProcessData(const TParamsList* data, TParamsList* result
   if (result_rows == nullptr) return 0;
   std::lock_guard guard(lock_);
   if (result_rows->Count() != 0) result_rows->Clear();
-  if (data == nullptr) return 0;
+  if (data == nullptr || items_.empty()) return 0;
   // One reading for every time-limit test of the block; without such items nobody would look at it.
   const uint32_t now = has_time_items_ ? ticks_.Now() : 0;
-  const int32_t count = data->Count();
-  const size_t item_count = items_.size();
-  if (item_count == 0 || count == 0) return 0;
+  if (!BlockPasses(*data, now)) return 0;
+  result_rows->AppendList(data);
+  ResetItemsLocked();
+  return 0;
+}
 
+[[gnu::always_inline]] inline bool DeadbandFilter::BlockPasses(const TParamsList& data,
+                                                               uint32_t now) noexcept {
+  const int32_t count = data.Count();
   for (int32_t i = 0; i < count; ++i) {
-    const TParamsListElement* element = data->Element(i);
+    const TParamsListElement* element = data.Element(i);
     // The element's LowerName was lower-cased by the same platform routine as VarName; no trimming.
     const std::string_view name = element->LowerName();
     if (!HasLength(name.size())) continue;
@@ -164,13 +176,11 @@ int32_t DeadbandFilter::ProcessData(const TParamsList* data, TParamsList* result
     // Only an item that has just left its deadband can make the block pass: at the start of a block it
     // does not (a block that passes re-arms the items).
     ++passed_count_;
-    if ((relationship_ == 0 && passed_count_ == item_count) || (relationship_ == 1 && passed_count_ > 0)) {
-      result_rows->AppendList(data);
-      ResetItemsLocked();
-      break;
+    if ((relationship_ == 0 && passed_count_ == items_.size()) || (relationship_ == 1 && passed_count_ > 0)) {
+      return true;
     }
   }
-  return 0;
+  return false;
 }
 
 size_t DeadbandFilter::ItemCount() const {

@@ -76,6 +76,9 @@ class DeadbandFilter {
   static size_t SlotOf(const NameKey& key) noexcept;
   // The index of the first item named `name` (a lower-cased key), or -1. REQUIRES: lock_ held.
   int32_t ItemNamed(std::string_view name) const noexcept;
+  int32_t LongItemNamed(std::string_view name, size_t at) const noexcept;
+  // Evaluates the block's elements until one makes it pass (true). REQUIRES: lock_ held, items exist.
+  bool BlockPasses(const TParamsList& data, uint32_t now) noexcept;
   // False when no item's name has `length` bytes. REQUIRES: lock_ held.
   bool HasLength(size_t length) const noexcept;
   void ResetItemsLocked();  // REQUIRES: lock_ held
@@ -85,8 +88,8 @@ class DeadbandFilter {
   mutable platform::LightLock lock_;      // the item lock
   std::vector<TDeadBandListItem> items_;  // guarded by lock_
   TableSlot table_[kTableSize];           // guarded by lock_: the first item of each name, by its key
-  // Guarded by lock_: bit n set when an item's name has n bytes (bit 63: 63 or more), so most elements
-  // that name no item are passed over by their length alone.
+  // Guarded by lock_: bit n set when an item's name has n bytes modulo 64, so most elements that name no
+  // item are passed over by their length alone.
   uint64_t lengths_ = 0;
   // Guarded by lock_: the item whose name is the row marker's key, -1 when none; only for it must a
   // matching element be told apart from a row marker.

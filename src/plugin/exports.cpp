@@ -30,6 +30,7 @@ bool NotLive(int32_t handle, ::TParamsList* list) noexcept {
 }
 
 TkvoPlugin* Instance(int32_t handle, ::TParamsList* parameters = nullptr) {
+  if (TkvoPlugin* cached = CachedPluginInstance(handle)) return cached;
   TkvoPlugin* instance = nullptr;
   try {
     GetPluginInstance(handle, Impl(parameters), &instance);

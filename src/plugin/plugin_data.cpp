@@ -11,7 +11,7 @@ namespace {
 
 // "TYPE" among the first few elements, found by comparing each stored key with "type" as one word; the
 // same first match as a lookup, without folding a key.
-const TParamsListElement* FindType(const TParamsList* parameters) {
+[[gnu::always_inline]] inline const TParamsListElement* FindType(const TParamsList* parameters) {
   const int32_t count = parameters->Count();
   if (count > 4) return parameters->FindByName("TYPE");
   constexpr uint32_t kKey = 't' | 'y' << 8 | 'p' << 16 | uint32_t{'e'} << 24;
@@ -24,7 +24,8 @@ const TParamsListElement* FindType(const TParamsList* parameters) {
   return nullptr;
 }
 
-TModuleTypes CallType(const TkvoPlugin& plugin, const TParamsList* parameters) {
+// Inline: the data path reads it on every call.
+[[gnu::always_inline]] inline TModuleTypes CallType(const TkvoPlugin& plugin, const TParamsList* parameters) {
   const TParamsListElement* type = FindType(parameters);
   if (!type) return TModuleTypes();
   // A 32-bit integer, as hosts send it, needs no conversion.

@@ -119,7 +119,7 @@ class ExclusiveGuard {
 // Set once the registry is built, so the data path reaches it without the function-local static's check.
 constinit std::atomic<Registry*> g_registry{nullptr};
 
-Registry& TheRegistry() {
+[[gnu::noinline]] Registry& TheRegistry() {
   static Registry registry;
   return registry;
 }
@@ -147,14 +147,11 @@ PluginClassRef PluginClass() {
   return r.plugin_class;
 }
 
-bool GetPluginInstance(int32_t handle, TParamsList* parameters, TkvoPlugin** instance) {
-  *instance = nullptr;
-  if (handle == 0) return false;
-  Registry& r = BuiltRegistry();
-  if (TkvoPlugin* cached = r.SharedLookup(handle)) {
-    *instance = cached;
-    return true;
-  }
+namespace {
+
+// The lookups that this thread's cache does not answer. Out of line, so that a cache hit sets up no frame.
+[[gnu::noinline]] bool LookUpExclusively(Registry& r, int32_t handle, TParamsList* parameters,
+                                         TkvoPlugin** instance) {
   ExclusiveGuard guard(r);
   TkvoPlugin* found = nullptr;
   for (TkvoPlugin* candidate : r.instances) {
@@ -179,6 +176,24 @@ bool GetPluginInstance(int32_t handle, TParamsList* parameters, TkvoPlugin** ins
   }
   *instance = found;
   return true;
+}
+
+}  // namespace
+
+bool GetPluginInstance(int32_t handle, TParamsList* parameters, TkvoPlugin** instance) {
+  *instance = nullptr;
+  if (handle == 0) return false;
+  Registry& r = BuiltRegistry();
+  if (TkvoPlugin* cached = r.SharedLookup(handle)) {
+    *instance = cached;
+    return true;
+  }
+  return LookUpExclusively(r, handle, parameters, instance);
+}
+
+TkvoPlugin* CachedPluginInstance(int32_t handle) noexcept {
+  Registry* r = g_registry.load(std::memory_order_acquire);
+  return r && handle != 0 ? r->SharedLookup(handle) : nullptr;
 }
 
 void ForEachPluginInstance(const std::function<void(TkvoPlugin&)>& visit) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/ui.h"
+#include "plugin/block_call.h"
 #include "plugin/host_params.h"
 #include "plugin/plugin_component.h"
 #include "plugin/plugin_registry.h"
@@ -176,6 +177,8 @@ KVO_MODULE_EXPORT int32_t KVO_CALL ProcessData(int32_t Handle, uint32_t DataSour
   if (!Data || !Rows) return -1;
   auto** rows = reinterpret_cast<kvo::TParamsList**>(Rows);
   return kvo::DataGuard(Handle, Parameters, rows, [&](TkvoPlugin& instance) {
+    int32_t result;
+    if (instance.TryBlockCall(kvo::Impl(Parameters), Data, rows, &result)) return result;
     return instance.DoProcessData(DataSourceID, kvo::Impl(Parameters), Data, rows);
   });
 }

@@ -229,6 +229,9 @@ class TkvoPlugin : public TDataModule {
   // the event's general form; any other call, or a changed OnProcessData, takes the usual path.
   // REQUIRES: set before the instance is shared (the module's constructor).
   using TProcessBlockProc = int32_t (*)(void* context, TParamsList* block, TRowsParamsList* rows);
+  // DoProcessData's part for such calls (plugin/block_call.h): true, with the call's result, when it took
+  // the call; false, having changed nothing, when the call takes the usual path.
+  bool TryBlockCall(TParamsList* parameters, void** data, TParamsList** rows, int32_t* result);
   void SetBlockProc(TOnProcessData::PlainHandler handler, TProcessBlockProc proc, void* context) noexcept {
     FBlockHandler = handler;
     FBlockProc = proc;

@@ -3,37 +3,14 @@
 #include <mutex>
 
 #include "params/errors.h"
+#include "plugin/block_call.h"
 #include "plugin/host_params.h"
 #include "plugin/plugin_component.h"
 
 namespace kvo {
 namespace {
 
-// "TYPE" among the first few elements, found by comparing each stored key with "type" as one word; the
-// same first match as a lookup, without folding a key.
-[[gnu::always_inline]] inline const TParamsListElement* FindType(const TParamsList* parameters) {
-  const int32_t count = parameters->Count();
-  if (count > 4) return parameters->FindByName("TYPE");
-  constexpr uint32_t kKey = 't' | 'y' << 8 | 'p' << 16 | uint32_t{'e'} << 24;
-  for (int32_t i = 0; i < count; ++i) {
-    const TParamsListElement* element = parameters->Element(i);
-    const std::string_view key = element->LowerName();
-    uint32_t word;
-    if (key.size() == 4 && (std::memcpy(&word, key.data(), 4), word == kKey)) return element;
-  }
-  return nullptr;
-}
-
-// Inline: the data path reads it on every call.
-[[gnu::always_inline]] inline TModuleTypes CallType(const TkvoPlugin& plugin, const TParamsList* parameters) {
-  const TParamsListElement* type = FindType(parameters);
-  if (!type) return TModuleTypes();
-  // A 32-bit integer, as hosts send it, needs no conversion.
-  if (type->Value().type() == platform::kVtI4) {
-    return TModuleTypes::FromMask(static_cast<uint32_t>(type->Value().raw().lVal) & 0xFFu);
-  }
-  return plugin.ModuleTypesFromValue(type->Value(), false);
-}
+using block_call::CallType;
 
 void CheckSignature(const TParamsList* list) {
   if (list->Signature() != kParamsListSignature) {
@@ -46,6 +23,7 @@ void CheckSignature(const TParamsList* list) {
 int32_t TkvoPlugin::DoProcessData(uint32_t data_source_id, TParamsList* parameters, void** data,
                                   TParamsList** rows) {
   int32_t result = 0;
+  if (TryBlockCall(parameters, data, rows, &result)) return result;
   *rows = nullptr;
   ClearLog();
   void* const original = *data;
@@ -54,27 +32,6 @@ int32_t TkvoPlugin::DoProcessData(uint32_t data_source_id, TParamsList* paramete
   try {
     CheckSignature(parameters);
     call_type = CallType(*this, parameters);
-    // The block procedure's calls: what the general path below does for them, without the event's
-    // general form. Neither a query, an export nor an event: no log entry, no row marker to add, and the
-    // block stays the host's.
-    constexpr uint32_t kGeneralOnly = TModuleTypes{mttDataQuery}.Mask() | TModuleTypes{mttDataExport}.Mask() |
-                                      TModuleTypes{mttEventsHandling}.Mask();
-    auto* const live = static_cast<TParamsList*>(original);
-    if (FBlockProc && !call_type.Empty() && (call_type.Mask() & kGeneralOnly) == 0 && live &&
-        live->Signature() == kParamsListSignature && live->Count() > 0 &&
-        OnProcessData.IsPlain(FBlockHandler, FBlockContext)) {
-      if (TRowsParamsList* results = ResultRows()) {
-        try {
-          result = FBlockProc(FBlockContext, live, results);
-          if (results->Count() > 0) *rows = results;
-        } catch (...) {
-          result = -3;
-          LogMessageProperty(1, MsgWriteCompleteError);
-        }
-        *data = nullptr;
-        return result;
-      }
-    }
     if (call_type.Empty()) {
       if (*data == original) *data = nullptr;
       return 0;

@@ -36,13 +36,28 @@ inline Word LoadWord(const char* bytes) noexcept {
   return word;
 }
 
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define KVO_NAME_FOLD_EXACT_READS 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define KVO_NAME_FOLD_EXACT_READS 1
+#endif
+#endif
+
 // The length of a zero-terminated name shorter than 8 bytes, with its bytes (and zeros past them) in
 // `word`; -1 for a longer name, or when 8 bytes from `name` would reach into the next page. One load
 // instead of a measuring call: it may read past the terminator, but only inside the page that holds the
-// terminator, which therefore exists. The sanitizers are told not to check the bytes past the object.
-[[gnu::no_sanitize("address", "thread")]] inline int ShortNameWord(const char* name,
-                                                                   uint64_t* word) noexcept {
+// terminator, which therefore exists. Under the sanitizers, which would report those bytes, the name is
+// measured and copied instead, with the same result.
+inline int ShortNameWord(const char* name, uint64_t* word) noexcept {
   static_assert(std::endian::native == std::endian::little, "a name's first byte is its word's lowest");
+#ifdef KVO_NAME_FOLD_EXACT_READS
+  const size_t size = std::strlen(name);
+  if (size >= 8) return -1;
+  *word = 0;
+  std::memcpy(word, name, size);
+  return static_cast<int>(size);
+#else
   constexpr uintptr_t kPage = 4096;
   if ((reinterpret_cast<uintptr_t>(name) & (kPage - 1)) > kPage - 8) return -1;
   const uint64_t w = LoadWord<uint64_t>(name);
@@ -52,6 +67,7 @@ inline Word LoadWord(const char* bytes) noexcept {
   if (zeros == 0) return -1;
   *word = w & (zeros ^ (zeros - 1));  // the bytes before the first zero byte, and that one
   return std::countr_zero(zeros) / 8;
+#endif
 }
 
 // The `size` bytes of a stored key (1 <= size < 8) as the low bytes of a word, the rest zero; the key is

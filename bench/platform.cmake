@@ -1,1 +1,1 @@
-kvo_add_bench(platform SOURCES ${PROJECT_SOURCE_DIR}/tests/platform/platform_bench.cpp LIBS kvo::platform)
+kvo_add_bench(platform SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/platform_bench.cpp LIBS kvo::platform)

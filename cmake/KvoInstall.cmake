@@ -1,8 +1,8 @@
-# Install rules: public headers, the host SDK libraries, a CMake package (find_package(kvo) gives
+# Install rules: public headers, the host SDK libraries (the internal libraries are never installed), a CMake package (find_package(kvo) gives
 # kvo::host and kvo::host_static) and the pkg-config file kvohost.pc.
 include(CMakePackageConfigHelpers)
 
-install(TARGETS kvo_host kvo_host_static kvo_params kvo_platform
+install(TARGETS kvo_host kvo_host_static
   EXPORT kvoTargets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}

@@ -2,7 +2,7 @@
 if(CMAKE_CROSSCOMPILING)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
-  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/_googletest EXCLUDE_FROM_ALL SYSTEM)
+  add_subdirectory(/usr/src/googletest ${PROJECT_BINARY_DIR}/_googletest EXCLUDE_FROM_ALL SYSTEM)
   # Newer GoogleTest sources define these aliases themselves.
   if(NOT TARGET GTest::gtest_main)
     add_library(GTest::gtest_main ALIAS gtest_main)
@@ -17,7 +17,7 @@ endif()
 
 # Tests never touch the user's or the machine's registry files: a test that does not pick its own folder
 # gets one in the build tree.
-set(KVO_TEST_ENVIRONMENT "KVO_REGISTRY_DIR=${CMAKE_BINARY_DIR}/test-registry")
+set(KVO_TEST_ENVIRONMENT "KVO_REGISTRY_DIR=${PROJECT_BINARY_DIR}/test-registry")
 
 # kvo_add_test(<name> SOURCES ... [LIBS ...] [LABELS ...]): one GoogleTest program. Natively each test case
 # is its own ctest entry; under Wine the program is one entry, since discovery would boot Wine at build time.

@@ -31,7 +31,6 @@ linux_files=(bin/kvo-host
   lib/cmake/kvo/kvoTargets-release.cmake
   lib/kvo/deadband.so lib/kvo/deadband.lng lib/kvo/deadband.chm
   lib/libkvohost.so lib/libkvohost.so.1 "lib/libkvohost.so.$version" lib/libkvohost.a
-  lib/libkvo_params.a lib/libkvo_platform.a
   lib/pkgconfig/kvohost.pc)
 # shellcheck disable=SC2034
 win32_files=(README.txt bin/kvo-host.exe lib/kvo/deadband.dll lib/kvo/deadband.lng lib/kvo/deadband.chm)

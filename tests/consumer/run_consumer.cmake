@@ -6,6 +6,11 @@ execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${WORK_
 if(rc)
   message(FATAL_ERROR "install failed: ${rc}")
 endif()
+# The internal libraries are no part of what a host gets.
+file(GLOB _internal ${WORK_DIR}/prefix/lib/libkvo_*)
+if(_internal)
+  message(FATAL_ERROR "internal libraries installed: ${_internal}")
+endif()
 execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${WORK_DIR}/build -G ${GENERATOR}
                         -DCMAKE_PREFIX_PATH=${WORK_DIR}/prefix "-DCMAKE_C_FLAGS=${C_FLAGS}"
                         "-DCMAKE_CXX_FLAGS=${C_FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${LINK_FLAGS}"

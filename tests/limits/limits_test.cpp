@@ -20,6 +20,7 @@
 #include "plugin/plugin_registry.h"
 #include "settings/big_ini.h"
 #include "support/deadband_ini.h"
+#include "support/deadband_instance.h"
 #include "support/module_commands.h"
 #include "support/scratch_store.h"
 
@@ -50,20 +51,16 @@ class SizeLimits : public ::testing::Test {
   }
   // The instance of `handle`, loaded from an INI file with the given settings.
   TaPlugin* Load(int32_t handle, int32_t relationship, const std::vector<testing::DeadbandSlot>& slots) {
-    TkvoPlugin* instance = nullptr;
-    TParamsList parameters;
-    if (!GetPluginInstance(handle, &parameters, &instance) ||
-        !instance->InheritsFrom(TaPlugin::StaticClass)) {
-      ADD_FAILURE() << "no deadband instance for handle " << handle;
-      return nullptr;
-    }
+    TaPlugin* instance = testing::DeadbandInstance(handle);
+    if (!instance) return nullptr;
     const std::string ini = store_.File(std::string("h") + std::to_string(handle) + ".ini");
     EXPECT_TRUE(testing::WriteTextFile(ini, testing::DeadbandIniText(relationship, slots)));
+    TParamsList parameters;
     parameters.Add("INI-FILE", Variant::FromText(ini));
     parameters.Add("RegistryPath",
                    Variant::FromText(store_.KeyPath(std::string("h") + std::to_string(handle))));
     EXPECT_EQ(Command(handle, "LOAD", parameters), 0);
-    return static_cast<TaPlugin*>(instance);
+    return instance;
   }
   // ProcessData in the filter role; the lent result rows, or null when the block was dropped.
   static const TParamsList* Filter(int32_t handle, TParamsList& block) {

@@ -27,6 +27,7 @@
 #include "runtime/properties.h"
 #include "settings/big_ini.h"
 #include "support/deadband_ini.h"
+#include "support/deadband_instance.h"
 #include "support/module_commands.h"
 #include "support/scratch_store.h"
 
@@ -122,14 +123,7 @@ class ModuleEndToEnd : public ::testing::Test {
   std::string KeyPath(int32_t handle) const { return store_.KeyPath("h" + std::to_string(handle)); }
 
   // The instance of `handle`, which must be the module's own class.
-  static TaPlugin* Instance(int32_t handle) {
-    TkvoPlugin* instance = nullptr;
-    TParamsList parameters;
-    EXPECT_TRUE(GetPluginInstance(handle, &parameters, &instance));
-    if (!instance) return nullptr;
-    EXPECT_TRUE(instance->InheritsFrom(TaPlugin::StaticClass)) << instance->ClassName();
-    return instance->InheritsFrom(TaPlugin::StaticClass) ? static_cast<TaPlugin*>(instance) : nullptr;
-  }
+  static TaPlugin* Instance(int32_t handle) { return testing::DeadbandInstance(handle); }
 
   // A command with text parameters besides "COMMAND".
   static int32_t Command(int32_t handle, const char* command,

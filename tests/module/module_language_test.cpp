@@ -17,6 +17,7 @@
 #include "platform/module.h"
 #include "platform/text_codec.h"
 #include "plugin/plugin_registry.h"
+#include "support/deadband_instance.h"
 #include "support/module_commands.h"
 
 namespace kvo {
@@ -66,10 +67,7 @@ class ModuleLanguage : public testing::ScratchFolderTest {
   }
 
   static TaPlugin* Instance(int32_t handle) {
-    TkvoPlugin* instance = nullptr;
-    TParamsList parameters;
-    EXPECT_TRUE(GetPluginInstance(handle, &parameters, &instance));
-    return dynamic_cast<TaPlugin*>(instance);
+    return testing::DeadbandInstance(handle);
   }
 
   static int32_t Command(int32_t handle, const char* command,

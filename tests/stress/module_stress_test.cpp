@@ -34,6 +34,8 @@
 #include "runtime/properties.h"
 #include "settings/big_ini.h"
 #include "support/deadband_ini.h"
+#include "support/deadband_instance.h"
+#include "support/module_commands.h"
 #include "support/scratch_store.h"
 #include "view/form_view.h"
 
@@ -47,20 +49,12 @@ constexpr int32_t kOwnHandleBase = 301;
 constexpr double kBand = 5;
 constexpr std::string_view kNoDataLine = "Deadband. No data for processing||1";
 
-::TParamsList* Out(TParamsList* list) {
-  return reinterpret_cast<::TParamsList*>(list);
-}
-TParamsList* In(::TParamsList* list) {
-  return reinterpret_cast<TParamsList*>(list);
-}
+using testing::In;
+using testing::Out;
+using testing::SendCommand;
 
 TaPlugin* Plugin(int32_t handle) {
-  TkvoPlugin* instance = nullptr;
-  TParamsList parameters;
-  if (!GetPluginInstance(handle, &parameters, &instance) || !instance->InheritsFrom(TaPlugin::StaticClass)) {
-    return nullptr;
-  }
-  return static_cast<TaPlugin*>(instance);
+  return testing::DeadbandInstance(handle);
 }
 
 // An instance made beside a copy of the shipped language file, with one absolute item on "v" in the
@@ -77,15 +71,6 @@ TaPlugin* InstanceWithShippedLanguage(const testing::ScratchStore& store, int32_
   TaPlugin* plugin = Plugin(handle);
   platform::OverrideOwnModulePath(previous);
   return plugin;
-}
-
-int32_t SendCommand(int32_t handle, const char* name,
-                    const std::vector<std::pair<const char*, std::string>>& texts) {
-  TParamsList parameters;
-  parameters.Add("COMMAND", Variant::FromText(name));
-  for (const auto& [key, text] : texts)
-    parameters.Add(key, Variant::FromText(text));
-  return ::ExecutePluginCommand(handle, Out(&parameters));
 }
 
 // One absolute item on "v", as an INI file for "LOAD"; the file is removed with the object.
@@ -530,7 +515,7 @@ TEST_F(ModuleStress, LanguageChangesWhileTheSettingsFormIsReloaded) {
   TaPlugin* plugin = InstanceWithShippedLanguage(store, kHandle);
   ASSERT_NE(plugin, nullptr);
   ASSERT_FALSE(plugin->Transl()->LanguageFile.empty());
-  auto command = [](const char* name, const std::vector<std::pair<const char*, std::string>>& texts) {
+  auto command = [](const char* name, const std::vector<std::pair<std::string, std::string>>& texts) {
     return SendCommand(kHandle, name, texts);
   };
   ASSERT_EQ(command("LOAD", {{"INI-FILE", ini}}), 0);
@@ -579,7 +564,7 @@ TEST_F(ModuleStress, LanguageChangesWhileTheOptionsDialogIsShown) {
   TaPlugin* plugin = InstanceWithShippedLanguage(store, kHandle);
   ASSERT_NE(plugin, nullptr);
   ASSERT_FALSE(plugin->Transl()->LanguageFile.empty());
-  auto command = [](const char* name, const std::vector<std::pair<const char*, std::string>>& texts) {
+  auto command = [](const char* name, const std::vector<std::pair<std::string, std::string>>& texts) {
     return SendCommand(kHandle, name, texts);
   };
   ASSERT_EQ(command("LOAD", {{"INI-FILE", ini}, {"LANGUAGE", "EN"}}), 0);

@@ -16,6 +16,9 @@ namespace kvo::testing {
 inline ::TParamsList* Out(TParamsList* list) {
   return reinterpret_cast<::TParamsList*>(list);
 }
+inline TParamsList* In(::TParamsList* list) {
+  return reinterpret_cast<TParamsList*>(list);
+}
 
 // ExecutePluginCommand with "COMMAND" and the given text parameters after it.
 inline int32_t SendCommand(int32_t handle, const char* command,

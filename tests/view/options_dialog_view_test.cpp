@@ -27,6 +27,7 @@
 #include "plugin/plugin_registry.h"
 #include "runtime/application.h"
 #include "support/deadband_ini.h"
+#include "support/deadband_instance.h"
 #include "support/module_commands.h"
 #include "support/scratch_store.h"
 #include "view/dialog_driver.h"
@@ -87,12 +88,7 @@ class OptionsDialogView : public ::testing::Test {
     return testing::SendCommand(handle, command, texts);
   }
 
-  static TaPlugin* Instance(int32_t handle) {
-    TkvoPlugin* instance = nullptr;
-    TParamsList parameters;
-    EXPECT_TRUE(GetPluginInstance(handle, &parameters, &instance));
-    return dynamic_cast<TaPlugin*>(instance);
-  }
+  static TaPlugin* Instance(int32_t handle) { return testing::DeadbandInstance(handle); }
 
   void WriteSettings(int32_t relationship, const std::vector<DeadbandSlot>& entries) {
     ASSERT_TRUE(testing::WriteTextFile(ini_, testing::DeadbandIniText(relationship, entries)));

@@ -193,7 +193,9 @@ bool GetPluginInstance(int32_t handle, TParamsList* parameters, TkvoPlugin** ins
 
 TkvoPlugin* CachedPluginInstance(int32_t handle) noexcept {
   Registry* r = g_registry.load(std::memory_order_acquire);
-  return r && handle != 0 ? r->SharedLookup(handle) : nullptr;
+  if (!r) return nullptr;
+  // No instance has handle 0, so the cache never answers for it.
+  return r->SharedLookup(handle);
 }
 
 void ForEachPluginInstance(const std::function<void(TkvoPlugin&)>& visit) {

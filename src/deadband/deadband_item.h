@@ -70,13 +70,19 @@ struct TDeadBandListItem {
   // Elapsed time is taken modulo 2^32, so a wrap of the tick counter (every 49.7 days) does not keep a
   // time-limit item inside its deadband.
   bool Evaluate(const Variant& value, uint32_t now) noexcept {
-    // The usual case without a call: a double that keeps an absolute item inside its deadband changes
-    // nothing. The test is the general one's, negated; anything else (NaN included) goes the general way.
-    if (BandType == TDeadBandType::dbAbsolute && !Passed && value.type() == platform::kVtR8 &&
-        !LastValue.IsNull()) {
+    // The usual cases without a call: a double for an item already out of its deadband, and one that keeps
+    // an absolute item inside it, which changes nothing. The band test is the general one's, negated;
+    // anything else (NaN included) goes the general way.
+    if (value.type() == platform::kVtR8) {
       const double measure = value.raw().dblVal;
-      const double last = LastValue.AsNumber();
-      if (std::fabs(measure - last) < Band - Tolerance(measure, last)) return false;
+      if (BandType == TDeadBandType::dbAbsolute && !Passed && !LastValue.IsNull()) {
+        const double last = LastValue.AsNumber();
+        if (std::fabs(measure - last) < Band - Tolerance(measure, last)) return false;
+      } else if (Passed && BandType <= TDeadBandType::dbPercent) {
+        // Out of its deadband already: the item only follows its variable.
+        LastValue = DeadbandValue::Number(measure);
+        return false;
+      }
     }
     return EvaluateGeneral(value, now);
   }

@@ -45,7 +45,7 @@ inline TModuleTypes CallType(const TkvoPlugin& plugin, const TParamsList* parame
 
 inline bool TkvoPlugin::TryBlockCall(TParamsList* parameters, void** data, TParamsList** rows,
                                      int32_t* result) {
-  if (!FBlockProc || parameters->Signature() != kParamsListSignature) return false;
+  if (!FBlockProc) return false;
   auto* const block = static_cast<TParamsList*>(*data);
   if (!block || block->Signature() != kParamsListSignature || block->Count() == 0) return false;
   if (!OnProcessData.IsPlain(FBlockHandler, FBlockContext)) return false;
@@ -61,7 +61,6 @@ inline bool TkvoPlugin::TryBlockCall(TParamsList* parameters, void** data, TPara
   if (call_type == 0 || (call_type & kGeneralOnly) != 0) return false;
   TRowsParamsList* const results = ResultRows();
   if (!results) return false;
-  *rows = nullptr;
   ClearLog();
   try {
     *result = FBlockProc(FBlockContext, block, results);

@@ -177,6 +177,7 @@ KVO_MODULE_EXPORT int32_t KVO_CALL ProcessData(int32_t Handle, uint32_t DataSour
   if (!Data || !Rows) return -1;
   auto** rows = reinterpret_cast<kvo::TParamsList**>(Rows);
   return kvo::DataGuard(Handle, Parameters, rows, [&](TkvoPlugin& instance) {
+    // The guard has found the parameters live and emptied *rows.
     int32_t result;
     if (instance.TryBlockCall(kvo::Impl(Parameters), Data, rows, &result)) return result;
     return instance.DoProcessData(DataSourceID, kvo::Impl(Parameters), Data, rows);

@@ -230,7 +230,8 @@ class TkvoPlugin : public TDataModule {
   // REQUIRES: set before the instance is shared (the module's constructor).
   using TProcessBlockProc = int32_t (*)(void* context, TParamsList* block, TRowsParamsList* rows);
   // DoProcessData's part for such calls (plugin/block_call.h): true, with the call's result, when it took
-  // the call; false, having changed nothing, when the call takes the usual path.
+  // the call; false, having changed nothing, when the call takes the usual path. REQUIRES: `parameters` is
+  // a live list and *rows is null.
   bool TryBlockCall(TParamsList* parameters, void** data, TParamsList** rows, int32_t* result);
   void SetBlockProc(TOnProcessData::PlainHandler handler, TProcessBlockProc proc, void* context) noexcept {
     FBlockHandler = handler;

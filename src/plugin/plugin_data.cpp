@@ -23,8 +23,10 @@ void CheckSignature(const TParamsList* list) {
 int32_t TkvoPlugin::DoProcessData(uint32_t data_source_id, TParamsList* parameters, void** data,
                                   TParamsList** rows) {
   int32_t result = 0;
-  if (TryBlockCall(parameters, data, rows, &result)) return result;
   *rows = nullptr;
+  if (parameters->Signature() == kParamsListSignature && TryBlockCall(parameters, data, rows, &result)) {
+    return result;
+  }
   ClearLog();
   void* const original = *data;
   TModuleTypes call_type;

@@ -12,7 +12,7 @@ want=${1:-all}
 
 native=(cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev googletest libbenchmark-dev libcli11-dev
   nlohmann-json3-dev fp-compiler fp-units-fcl fp-units-misc libchm-dev qt6-base-dev fonts-dejavu-core
-  binutils dpkg-dev zip unzip locales)
+  binutils dpkg-dev zip unzip locales mosquitto mosquitto-clients libmosquitto-dev openssl)
 # The cross-compiler needs no 32-bit index; Wine does.
 windows_build=(g++-mingw-w64-i686 xvfb xauth)
 windows_run=(wine wine32:i386)

@@ -126,10 +126,10 @@ void DeadbandFilter::BuildItems(const DeadbandSettings& settings) {
   for (int n = 1; n <= kDeadbandSlotCount; ++n) {
     SlotValues slot;
     if (!settings.Slot(n, &slot)) continue;
-    if (!slot.var_exists || !slot.var_is_combo) continue;
+    if (!slot.names_variable) continue;
     const std::string_view name = text::Trim(slot.var_text);
     if (name.empty()) continue;
-    if (!slot.type_exists || !slot.type_is_combo || slot.type_index < 0 || slot.type_index > 3) continue;
+    if (!slot.selects_type || slot.type_index < 0 || slot.type_index > 3) continue;
     if (!slot.val_exists) continue;
     const double band = slot.val_is_text ? BandFromText(slot.val_text) : slot.val_number;
     const TDeadBandListItem& item =

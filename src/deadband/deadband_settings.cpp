@@ -24,9 +24,9 @@ double BandFromText(std::string_view text) noexcept {
 void MemoryDeadbandSettings::SetSlot(int n, std::string_view name, int32_t type_index, double band) {
   SlotValues& slot = MutableSlot(n);
   slot = SlotValues{};
-  slot.var_exists = slot.var_is_combo = true;
+  slot.names_variable = true;
   slot.var_text = name;
-  slot.type_exists = slot.type_is_combo = true;
+  slot.selects_type = true;
   slot.type_index = type_index;
   slot.val_exists = true;
   slot.val_number = band;

@@ -11,22 +11,20 @@
 #include <string>
 #include <string_view>
 
+#include "deadband/settings_table.h"
+
 namespace kvo {
 
-inline constexpr int kDeadbandSlotCount = 8;
-
-// What one slot n holds, named after the controls of the settings form: the variable combo box "var<n>",
-// the type combo box "type<n>" and the band editor "val<n>".
+// What one slot n holds: a variable name, a deadband type and a band. Whether a control of the settings
+// form can give one of them is the form's business; the filter only learns what it gives.
 struct SlotValues {
-  bool var_exists = false;
-  bool var_is_combo = false;
-  std::string var_text;  // as entered: BuildItems trims it
+  bool names_variable = false;  // then var_text is the name as entered: BuildItems trims it
+  std::string var_text;
 
-  bool type_exists = false;
-  bool type_is_combo = false;
-  int32_t type_index = -1;  // -1: nothing selected
+  bool selects_type = false;  // then type_index is the type chosen, -1 for none
+  int32_t type_index = -1;
 
-  bool val_exists = false;
+  bool val_exists = false;   // the slot has a band
   bool val_is_text = false;  // then val_text holds the band, else val_number
   double val_number = 0.0;
   std::string val_text;
@@ -51,9 +49,9 @@ double BandFromText(std::string_view text) noexcept;
 // has every slot missing and the relationship unselected.
 class MemoryDeadbandSettings final : public DeadbandSettings {
  public:
-  // A complete slot: name, type index and band, every control present and of the right kind.
+  // A complete slot: name, type index and band.
   void SetSlot(int n, std::string_view name, int32_t type_index, double band);
-  // Direct access for the odd cases (missing controls, text bands). REQUIRES: 1 <= n <= 8.
+  // Direct access for the odd cases (no name or type, text bands). REQUIRES: 1 <= n <= 8.
   SlotValues& MutableSlot(int n);
   void SetRelationshipIndex(int32_t index) { relationship_index_ = index; }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "deadband/settings_table.h"
 #include "platform/ui.h"
 #include "plugin/plugin_component.h"
 #include "runtime/application.h"
@@ -42,13 +43,8 @@ void FillMap(TStrings& map) {
   map.Add("Height,Height");
   map.Add("Width,Width");
   map.Add("");
-  for (int n = 1; n <= kDeadbandSlotCount; ++n)
-    map.Add("var" + std::to_string(n) + ".Text,Var" + std::to_string(n));
-  for (int n = 1; n <= kDeadbandSlotCount; ++n)
-    map.Add("type" + std::to_string(n) + ".ItemIndex,Type" + std::to_string(n));
-  for (int n = 1; n <= kDeadbandSlotCount; ++n)
-    map.Add("val" + std::to_string(n) + ".Value,Val" + std::to_string(n));
-  map.Add("comboRel.ItemIndex,Relationship");
+  for (const SettingLine& line : SettingLines())
+    map.Add(PropertyMapLine(line));
 }
 
 }  // namespace
@@ -94,11 +90,12 @@ TfrmOption::TfrmOption(TComponent* owner) : TForm(owner) {
   Label2->WordWrap = true;
   Label2->Layout = TTextLayout::tlCenter;
   Label2->Caption = "Relationship between variables";
-  comboRel = Make<TComboBox>(this, panPar, "comboRel", 206, 4, 99, kEditHeight);
+  comboRel = Make<TComboBox>(this, panPar, SettingControl(DeadbandSetting::kRelationship, 0), 206, 4, 99,
+                             kEditHeight);
   comboRel->SetTag(kNoTranslation);
   comboRel->SetStyle(TComboBoxStyle::csDropDownList);
-  comboRel->Items().Add("AND");
-  comboRel->Items().Add("OR");
+  for (std::string_view caption : kRelationshipCaptions)
+    comboRel->Items().Add(std::string(caption));
   comboRel->SetItemIndex(0);
 
   gbDB = Make<TGroupBox>(this, this, "gbDB", 0, 97, ClientWidth(), ClientHeight() - 97 - 45);
@@ -107,21 +104,23 @@ TfrmOption::TfrmOption(TComponent* owner) : TForm(owner) {
   const TAnchors right_top{TAnchorKind::akTop, TAnchorKind::akRight};
   for (int n = 1; n <= kDeadbandSlotCount; ++n) {
     const int32_t top = 20 + 28 * (n - 1);
-    const std::string digit = std::to_string(n);
-    auto* var = Make<TComboBox>(this, gbDB, "var" + digit, 10, top, 168, kEditHeight);
+    auto* var =
+        Make<TComboBox>(this, gbDB, SettingControl(DeadbandSetting::kVar, n), 10, top, 168, kEditHeight);
     var->SetTag(kNoTranslation);
     var->SetAnchors(TAnchors{TAnchorKind::akLeft, TAnchorKind::akTop, TAnchorKind::akRight});
-    auto* type = Make<TComboBox>(this, gbDB, "type" + digit, 184, top, 159, kEditHeight);
+    auto* type =
+        Make<TComboBox>(this, gbDB, SettingControl(DeadbandSetting::kType, n), 184, top, 159, kEditHeight);
     type->SetStyle(TComboBoxStyle::csDropDownList);
     type->SetAnchors(right_top);
     // type1 keeps its texts translatable: the copies the others get are the translated names.
     if (n == 1) {
-      for (const char* text : {"Absolute", "Percent", "Time limit (s)", "Count limit"})
-        type->Items().Add(text);
+      for (std::string_view caption : kDeadbandTypeCaptions)
+        type->Items().Add(std::string(caption));
     } else {
       type->SetTag(kNoTranslation);
     }
-    auto* val = Make<TRxSpinEdit>(this, gbDB, "val" + digit, 350, top, 109, kEditHeight);
+    auto* val =
+        Make<TRxSpinEdit>(this, gbDB, SettingControl(DeadbandSetting::kVal, n), 350, top, 109, kEditHeight);
     val->SetTag(kNoTranslation);
     val->SetAnchors(right_top);
     val->SetValueType(TValueType::vtFloat);
@@ -189,8 +188,8 @@ void TfrmOption::FormCreate(TObject* sender) {
 
       module->TranslateComponent(this);
 
-      auto* var1 = dynamic_cast<TComboBox*>(FindComponent("var1"));
-      auto* type1 = dynamic_cast<TComboBox*>(FindComponent("type1"));
+      auto* var1 = dynamic_cast<TComboBox*>(FindComponent(SettingControl(DeadbandSetting::kVar, 1)));
+      auto* type1 = dynamic_cast<TComboBox*>(FindComponent(SettingControl(DeadbandSetting::kType, 1)));
       if (var1 != nullptr) {
         var1->Items().Clear();
         for (const std::string& name : module->Items().Names())
@@ -198,10 +197,9 @@ void TfrmOption::FormCreate(TObject* sender) {
         var1->Items().SetSorted(true);
       }
       for (int n = 2; n <= kDeadbandSlotCount; ++n) {
-        const std::string digit = std::to_string(n);
-        auto* var = dynamic_cast<TComboBox*>(FindComponent("var" + digit));
+        auto* var = dynamic_cast<TComboBox*>(FindComponent(SettingControl(DeadbandSetting::kVar, n)));
         if (var != nullptr && var1 != nullptr) var->Items().Assign(var1->Items());
-        auto* type = dynamic_cast<TComboBox*>(FindComponent("type" + digit));
+        auto* type = dynamic_cast<TComboBox*>(FindComponent(SettingControl(DeadbandSetting::kType, n)));
         if (type != nullptr && type1 != nullptr) type->Items().Assign(type1->Items());
       }
     }
@@ -271,20 +269,18 @@ int32_t TfrmOption::RelationshipIndex() const {
 
 bool TfrmOption::Slot(int n, SlotValues* out) const {
   if (n < 1 || n > kDeadbandSlotCount || out == nullptr) return false;
-  const std::string digit = std::to_string(n);
-  TComponent* var = FindComponent("var" + digit);
-  TComponent* type = FindComponent("type" + digit);
-  TComponent* val = FindComponent("val" + digit);
+  TComponent* var = FindComponent(SettingControl(DeadbandSetting::kVar, n));
+  TComponent* type = FindComponent(SettingControl(DeadbandSetting::kType, n));
+  TComponent* val = FindComponent(SettingControl(DeadbandSetting::kVal, n));
   if (var == nullptr && type == nullptr && val == nullptr) return false;
 
-  out->var_exists = var != nullptr;
+  // Only combo boxes name a variable or choose a type: another control under such a name gives nothing.
   if (auto* combo = dynamic_cast<TComboBox*>(var)) {
-    out->var_is_combo = true;
+    out->names_variable = true;
     out->var_text = combo->Text();
   }
-  out->type_exists = type != nullptr;
   if (auto* combo = dynamic_cast<TComboBox*>(type)) {
-    out->type_is_combo = true;
+    out->selects_type = true;
     out->type_index = combo->ItemIndex();
   }
   out->val_exists = val != nullptr;

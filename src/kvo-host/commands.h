@@ -11,6 +11,10 @@ namespace CLI {
 class App;
 }
 
+namespace kvo {
+struct StoredDeadbandSettings;
+}
+
 namespace kvo::host {
 
 struct Subcommand {
@@ -22,11 +26,12 @@ Subcommand AddConfigureCommand(CLI::App& parent);
 Subcommand AddSettingsCommand(CLI::App& parent);
 Subcommand AddInfoCommand(CLI::App& parent);
 Subcommand AddOptionsCommand(CLI::App& parent);
+Subcommand AddMqttCommand(CLI::App& parent);
 
 // The module file beside the program: ../lib/kvo/deadband.so (deadband.dll on Windows) from its folder.
 std::string DefaultModulePath();
 
 // The settings as a table: slot, variable, type, band; then the relationship.
-std::string SettingsTable(const struct FilterSettings& settings);
+std::string SettingsTable(const StoredDeadbandSettings& settings);
 
 }  // namespace kvo::host

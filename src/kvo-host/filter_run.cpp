@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <stdexcept>
 #include <unordered_map>
@@ -11,8 +12,10 @@
 #include "kvo-host/csv_reader.h"
 #include "kvo-host/filter_settings.h"
 #include "kvo-host/jsonl_reader.h"
+#include "kvo-host/keyed_instances.h"
 #include "kvo-host/log_reader.h"
 #include "kvo-host/module_driver.h"
+#include "kvo-host/ordered_output.h"
 #include "kvo-host/params_block.h"
 #include "kvo-host/platform/input_file.h"
 #include "kvo-host/row_writer.h"
@@ -74,7 +77,8 @@ const char* FormatName(InputFormat format) {
   return format == InputFormat::kJsonl ? "JSON Lines" : "CSV";
 }
 
-// One run's state: the module session, the current block and where its rows go.
+// One run's state: the module session (or one per key), the current block (or one per key) and where its
+// rows go.
 class Run {
  public:
   Run(const FilterOptions& options, FilterIo& io)
@@ -103,7 +107,17 @@ class Run {
   }
   void WritePlot(int* status);
   void StartModule(const Record& first);
+  // Hands `block` to `session` and counts it; true when it passed.
+  bool Filter(FilterSession& session, const Block& block);
   void ProcessBlock();
+  // Every open block, as at the end of an input.
+  void ProcessOpenBlocks();
+  // With a key column: the record goes into its key's stream.
+  void AddKeyed(const Record& record);
+  int32_t KeyIndex(const Record& record);
+  // Filters the key's open block, or `block` in its place; `direct`: no row is held, so a passed block is
+  // written at once.
+  void ProcessKeyBlock(int32_t index, bool direct, Block* block = nullptr);
   void Print(const std::string& line) { io_.err(line + "\n"); }
 
   const FilterOptions& options_;
@@ -115,7 +129,7 @@ class Run {
   std::unique_ptr<PluginModule> module_;
   std::unique_ptr<FilterSession> session_;
   std::unique_ptr<LogReader> log_;
-  std::unique_ptr<PlotRecorder> plot_;
+  std::unique_ptr<PlotRecorder> plot_;  // keyed: only checks the x column; each key has its own
   std::unique_ptr<ProgressLine> progress_;
   FilterSettings settings_;
   bool settings_found_ = false;
@@ -135,6 +149,22 @@ class Run {
   int64_t row_number_ = 0;  // rows read before the current block
   uint64_t bytes_before_ = 0;
   int64_t total_bytes_ = 0;
+
+  // One key's stream of blocks.
+  struct KeyStream {
+    KeyStream(int32_t rows, const std::string& by) : blocker(rows, by) {}
+    Blocker blocker;
+    Block block;
+    uint64_t output_block = 0;  // the open block's number in ordered_
+    KeyCounts counts;
+    int64_t row_number = 0;  // the key's rows before the open block
+    std::unique_ptr<PlotRecorder> plot;
+  };
+  bool Keyed() const { return !options_.key.empty(); }
+  std::unique_ptr<KeyedInstances> instances_;
+  std::deque<KeyStream> streams_;  // by instance number; a deque, as a stream does not move
+  OrderedOutput ordered_;
+  int32_t key_column_ = -1;
 };
 
 void Run::StartModule(const Record& first) {
@@ -150,6 +180,14 @@ void Run::StartModule(const Record& first) {
       options_.registry_path.empty() ? std::string(kDefaultRegistryPath) : options_.registry_path;
   load.language = options_.language;
   load.messages_handle = log_ ? log_->Target() : 0;
+  if (Keyed()) {
+    std::function<void(FilterSession&)> poll;
+    if (log_) poll = [this](FilterSession& session) { log_->Poll(session); };
+    instances_ = std::make_unique<KeyedInstances>(*module_, load, options_.max_keys, std::move(poll));
+    instances_->SetItems(ItemListText(columns_, kinds));
+    loaded_ = true;
+    return;
+  }
   const int32_t loaded = session_->Load(load);
   if (log_) log_->Poll(*session_);
   if (loaded < 0) throw RunError("the module refused \"LOAD\" (result " + std::to_string(loaded) + ")");
@@ -160,28 +198,115 @@ void Run::StartModule(const Record& first) {
     throw RunError("the module refused \"SET-STATE\" (result " + std::to_string(enabled) + ")");
 }
 
-void Run::ProcessBlock() {
-  if (block_.Empty()) return;
-  params_.Fill(block_, columns_);
+bool Run::Filter(FilterSession& session, const Block& block) {
+  params_.Fill(block, columns_);
   TParamsList* rows = nullptr;
-  const int32_t result = session_->Process(params_.List(), &rows);
-  if (log_) log_->Poll(*session_);
+  const int32_t result = session.Process(params_.List(), &rows);
+  if (log_) log_->Poll(session);
   if (result < 0) {
-    throw RunError(current_file_ + ":" + std::to_string(block_.FirstLine()) +
+    throw RunError(current_file_ + ":" + std::to_string(block.FirstLine()) +
                    ": the module failed on this block (result " + std::to_string(result) + ")");
   }
   const bool passed = rows != nullptr && kvo_params_count(rows) > 0;
   ++counts_.blocks_read;
-  counts_.rows_read += block_.RowCount();
+  counts_.rows_read += block.RowCount();
   if (passed) {
     ++counts_.blocks_passed;
-    counts_.rows_passed += block_.RowCount();
+    counts_.rows_passed += block.RowCount();
+  }
+  return passed;
+}
+
+void Run::ProcessBlock() {
+  if (block_.Empty()) return;
+  const bool passed = Filter(*session_, block_);
+  if (passed) {
     writer_.Rows(block_.Text());
     WriteOutput();
   }
   if (plot_) plot_->Record(block_, columns_, passed, row_number_ + 1);
   row_number_ += block_.RowCount();
   block_.Clear();
+}
+
+void Run::ProcessOpenBlocks() {
+  if (!Keyed()) return ProcessBlock();
+  for (std::size_t i = 0; i < streams_.size(); ++i)
+    ProcessKeyBlock(static_cast<int32_t>(i), false);
+}
+
+int32_t Run::KeyIndex(const Record& record) {
+  // A row without the key column has the empty key, as an empty field does.
+  std::string_view key;
+  for (const Field& field : record.fields) {
+    if (field.column != key_column_) continue;
+    key = field.value.text;
+    break;
+  }
+  const std::string where = current_file_ + ":" + std::to_string(record.line) + ": ";
+  int32_t index = 0;
+  try {
+    index = instances_->Find(key);
+  } catch (const KeyLimitError& e) {
+    throw RunError(where + e.what());
+  } catch (const InstanceSetupError& e) {
+    throw RunError(where + "key \"" + std::string(key) + "\": " + e.what());
+  }
+  if (static_cast<std::size_t>(index) == streams_.size()) {
+    KeyStream* stream = &streams_.emplace_back(options_.block_rows, options_.block_by);
+    stream->counts.key = std::string(key);
+    if (plot_ && (!options_.plot_key || *options_.plot_key == key)) {
+      stream->plot = std::make_unique<PlotRecorder>(settings_);
+      stream->plot->ChooseX(columns_, record, options_.plot_x);
+      stream->plot->SetTitlePrefix(columns_[static_cast<std::size_t>(key_column_)] + "=" + std::string(key) +
+                                   ": ");
+    }
+  }
+  return index;
+}
+
+void Run::AddKeyed(const Record& record) {
+  const int32_t index = KeyIndex(record);
+  KeyStream& stream = streams_[static_cast<std::size_t>(index)];
+  if (options_.block_rows == 1 && options_.block_by.empty()) {
+    // Every row a block, decided at once: the key's own block is not needed, nor are its bytes.
+    block_.Clear();
+    block_.Add(record);
+    return ProcessKeyBlock(index, true, &block_);
+  }
+  if (stream.blocker.StartsNewBlock(stream.block, record, columns_)) ProcessKeyBlock(index, false);
+  if (stream.block.Empty()) {
+    stream.blocker.Remember(record, columns_);
+    stream.output_block = ordered_.OpenBlock();
+  }
+  stream.block.Add(record);
+  const bool complete = stream.blocker.IsComplete(stream.block);
+  if (complete && ordered_.Empty()) return ProcessKeyBlock(index, true);
+  ordered_.Hold(stream.output_block, record.raw);
+  if (complete) ProcessKeyBlock(index, false);
+}
+
+void Run::ProcessKeyBlock(int32_t index, bool direct, Block* other) {
+  KeyStream& stream = streams_[static_cast<std::size_t>(index)];
+  Block& block = other != nullptr ? *other : stream.block;
+  if (block.Empty()) return;
+  const bool passed = Filter(instances_->Session(index), block);
+  stream.counts.rows_read += block.RowCount();
+  if (passed) stream.counts.rows_passed += block.RowCount();
+  bool wrote = direct && passed;
+  if (wrote) {
+    writer_.Rows(block.Text());
+  } else if (!direct) {
+    ordered_.Decide(stream.output_block, passed);
+    ordered_.Release([this, &wrote](std::string_view row) {
+      writer_.Rows(row);
+      wrote = true;
+    });
+  }
+  if (wrote) WriteOutput();
+  if (stream.plot) stream.plot->Record(block, columns_, passed, stream.row_number + 1);
+  stream.row_number += block.RowCount();
+  block.Clear();
 }
 
 void Run::ReadInput(const std::string& name, InputFormat format) {
@@ -256,10 +381,21 @@ void Run::ReadRecords(const InputBuffer::ReadFn& read, InputFormat format) {
     }
     for (Field& field : record.fields)
       field.column = remap[static_cast<std::size_t>(field.column)];
+    if (Keyed() && key_column_ < 0) {
+      for (std::size_t i = 0; i < columns_.size() && key_column_ < 0; ++i) {
+        if (Key(columns_[i]) == Key(options_.key) && columns_[i].size() == options_.key.size())
+          key_column_ = static_cast<int32_t>(i);
+      }
+    }
     if (!loaded_) {
       if (plot_ && !plot_->ChooseX(columns_, record, options_.plot_x))
         throw UsageError("--plot-x " + options_.plot_x + ": no such column");
       StartModule(record);
+    }
+    if (Keyed()) {
+      AddKeyed(record);
+      if (progress_) progress_->Update(bytes_before_ + reader->BytesRead(), total_bytes_, counts_.rows_read);
+      continue;
     }
     if (blocker_.StartsNewBlock(block_, record, columns_)) ProcessBlock();
     if (block_.Empty()) blocker_.Remember(record, columns_);
@@ -268,7 +404,7 @@ void Run::ReadRecords(const InputBuffer::ReadFn& read, InputFormat format) {
     if (progress_) progress_->Update(bytes_before_ + reader->BytesRead(), total_bytes_, counts_.rows_read);
   }
   // A block does not go on into the next input.
-  ProcessBlock();
+  ProcessOpenBlocks();
   bytes_before_ += reader->BytesRead();
 }
 
@@ -313,6 +449,8 @@ void Run::CheckColumns(const std::vector<std::string>& columns) {
   if (!options_.block_by.empty() && !find(options_.block_by))
     throw UsageError("--block-by " + options_.block_by + ": no such column; " + where + ": " +
                      ColumnList(columns));
+  if (!options_.key.empty() && !find(options_.key))
+    throw UsageError("--key " + options_.key + ": no such column; " + where + ": " + ColumnList(columns));
   if (!options_.plot_x.empty() && !find(options_.plot_x))
     throw UsageError("--plot-x " + options_.plot_x + ": no such column; " + where + ": " +
                      ColumnList(columns));
@@ -373,7 +511,19 @@ void Run::WritePlot(int* status) {
     std::remove(options_.plot.c_str());
     return;
   }
-  const std::string svg = plot_->Svg();
+  std::string svg;
+  if (Keyed()) {
+    std::vector<PlotRecorder*> recorders;
+    for (const auto& stream : streams_) {
+      if (stream.plot) recorders.push_back(stream.plot.get());
+    }
+    const std::string empty = plot_->SeriesCount() == 0 ? "No watched variables in the settings."
+                              : options_.plot_key       ? "No row has the key \"" + *options_.plot_key + "\"."
+                                                        : "No rows.";
+    svg = PlotRecorder::Svg(recorders, empty);
+  } else {
+    svg = plot_->Svg();
+  }
   errno = 0;
   bool written = std::fwrite(svg.data(), 1, svg.size(), plot_file_) == svg.size();
   written = written && std::fflush(plot_file_) == 0;
@@ -443,7 +593,7 @@ int Run::Execute() {
     } catch (const Stopped&) {
       // As at the end of the input: the rows of the open block have arrived whole, so it is processed.
       status = 128 + sys::InputFile::StopSignal();
-      ProcessBlock();
+      ProcessOpenBlocks();
     }
   } catch (const UsageError& e) {
     status = 2;
@@ -467,13 +617,25 @@ int Run::Execute() {
     Print("kvo-host: cannot write the output: " + writer_.Error());
     if (status == 0) status = 1;
   }
-  if (loaded_) {
+  if (instances_) {
+    instances_->UnloadAll();
+  } else if (loaded_) {
     session_->Unload();
     if (log_) log_->Poll(*session_);
   }
   const double seconds = Seconds() - start;
   WritePlot(&status);
-  if (options_.stats && !options_.quiet) io_.err(SummaryText(counts_, seconds));
+  if (options_.stats && !options_.quiet) {
+    std::string summary = SummaryText(counts_, seconds);
+    if (Keyed()) {
+      std::vector<KeyCounts> keys;
+      keys.reserve(streams_.size());
+      for (const auto& stream : streams_)
+        keys.push_back(stream.counts);
+      summary += KeySummaryText(keys);
+    }
+    io_.err(summary);
+  }
   if (status == 0 && sys::InputFile::StopSignal() != 0) status = 128 + sys::InputFile::StopSignal();
   return status;
 }

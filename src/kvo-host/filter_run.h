@@ -1,5 +1,6 @@
 // The default action of kvo-host: read rows from files or standard input, hand them to the module block
-// by block in the filter role, and write the rows of every block that passes.
+// by block in the filter role, and write the rows of every block that passes. With a key column, each
+// value of that column has a module instance of its own, and its rows form their own stream of blocks.
 //
 // Thread contract: runs on the calling thread, which also receives the module's notifications.
 #pragma once
@@ -7,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,7 +32,10 @@ struct FilterOptions {
   bool trim = false;  // blanks around unquoted CSV fields and header names are no part of them
   std::string plot;
   std::string plot_x;  // the plot's x column; empty: found by name or values, else the row number
-  std::vector<std::string> inputs;  // empty or "-": standard input
+  std::string key;     // the key column (JSON Lines: member); empty: one instance for every row
+  int64_t max_keys = 100000;
+  std::optional<std::string> plot_key;  // with a key column: the one key plotted; none: every key
+  std::vector<std::string> inputs;      // empty or "-": standard input
 };
 
 struct FilterIo {
@@ -42,8 +47,9 @@ struct FilterIo {
 // The format a file name implies: .jsonl, .ndjson and .json are JSON Lines, everything else CSV.
 InputFormat FormatOfName(const std::string& name);
 
-// Runs the filter; returns the exit status (0 done, 1 failed: bad input, module or I/O problems, 2 a
-// column named by --block-by or --plot-x that the input lacks, 128 + the signal when stopped by one).
+// Runs the filter; returns the exit status (0 done, 1 failed: bad input, module or I/O problems, more keys
+// than max_keys, 2 a column named by --block-by, --key or --plot-x that the input lacks, 128 + the signal
+// when stopped by one).
 int RunFilter(const FilterOptions& options, FilterIo& io);
 
 }  // namespace kvo::host

@@ -1,39 +1,23 @@
-// The deadband filter's settings as kvo-host reads and writes them: eight slots (variable, deadband type,
-// band) and the relationship, under the keys the module loads (Var1..Var8, Type1..Type8, Val1..Val8,
-// Relationship), through the same property store and text escaping the module uses: an INI file section
-// ("Common", or "<prefix>.Common"), or the registry key of a registry path.
+// The deadband filter's settings as kvo-host reads and writes them: the filter's own stored settings
+// (deadband/settings_store.h), at a location that defaults to kvo-host's registry key, and what kvo-host
+// tells the user about stored text the module reads otherwise than it looks.
 //
 // Thread contract: one thread at a time per store location.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "deadband/settings_store.h"
+
 namespace kvo::host {
 
-inline constexpr int kSlotCount = 8;
+inline constexpr int kSlotCount = kDeadbandSlotCount;
 
-struct SlotSetting {
-  std::string name;   // blank: the slot is not used
-  int32_t type = -1;  // 0 Absolute, 1 Percent, 2 Time limit (s), 3 Count limit; -1 none
-  double band = 0.0;
-};
-
-struct FilterSettings {
-  std::array<SlotSetting, kSlotCount> slots;
-  int32_t relationship = 0;  // 0 AND, 1 OR
-
-  // True when slot `i` (0-based) is one the module filters by: a name that is not blank and a type 0-3.
-  bool Active(int i) const;
-};
-
-struct StoreLocation {
-  std::string ini_file;  // used when set (for reading: when the file exists), else the registry
-  std::string section_prefix;
-  std::string registry_path;
-};
+using SlotSetting = StoredSlot;
+using FilterSettings = StoredDeadbandSettings;
+using StoreLocation = SettingsLocation;
 
 // The registry path kvo-host uses when none is given, for both the module and its own commands.
 inline constexpr const char* kDefaultRegistryPath = "Software\\kvo\\kvo-host";

@@ -21,10 +21,8 @@ using kvo::host::Subcommand;
 // The subcommands; one entry per command.
 using AddCommand = Subcommand (*)(CLI::App&);
 constexpr AddCommand kSubcommands[] = {
-    &kvo::host::AddConfigureCommand,
-    &kvo::host::AddSettingsCommand,
-    &kvo::host::AddInfoCommand,
-    &kvo::host::AddOptionsCommand,
+    &kvo::host::AddConfigureCommand, &kvo::host::AddSettingsCommand, &kvo::host::AddInfoCommand,
+    &kvo::host::AddOptionsCommand,   &kvo::host::AddMqttCommand,
 };
 
 constexpr const char* kExamples =
@@ -32,6 +30,7 @@ constexpr const char* kExamples =
     "  kvo-host --ini filter.ini --stats data.csv > kept.csv\n"
     "  tail -f sensors.jsonl | kvo-host --format jsonl --ini filter.ini\n"
     "  kvo-host --block-by timestamp --plot filter.svg data.csv > kept.csv\n"
+    "  kvo-host --key tag --ini filter.ini --stats history.csv > kept.csv\n"
     "  kvo-host configure --ini filter.ini Var1=temperature Type1=abs Val1=0.5\n"
     "  kvo-host options --ini filter.ini --items data.csv\n"
     "Run 'kvo-host COMMAND --help' for a command's options.";
@@ -54,7 +53,7 @@ std::size_t Distance(const std::string& a, const std::string& b) {
 }
 
 // "1", "250": a whole number of at least 1, or 0.
-int32_t BlockRows(const std::string& text) {
+int32_t WholeNumber(const std::string& text) {
   if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return 0;
   return static_cast<int32_t>(std::stol(text));
 }
@@ -73,6 +72,8 @@ int main(int argc, char** argv) {
   kvo::host::FilterOptions options;
   std::string format;
   std::string block_rows;
+  std::string max_keys;
+  std::string plot_key;
   app.add_option("--module", options.module,
                  "the plug-in module file (default: the deadband module beside kvo-host)")
       ->type_name("PATH");
@@ -93,6 +94,14 @@ int main(int argc, char** argv) {
   app.add_option("--block-by", options.block_by,
                  "consecutive rows with the same value of COLUMN form one block")
       ->type_name("COLUMN");
+  app.add_option("--key", options.key,
+                 "filter the rows of each value of COLUMN on their own, one module instance per value")
+      ->type_name("COLUMN");
+  app.add_option("--max-keys", max_keys, "with --key: stop at the key past N keys (default 100000)")
+      ->type_name("N");
+  auto* plot_key_option =
+      app.add_option("--plot-key", plot_key, "with --key and --plot: draw only the rows of key K")
+          ->type_name("K");
   app.add_flag("--log", options.log, "print the module's log lines to standard error");
   app.add_flag("--quiet", options.quiet, "print nothing but errors");
   app.add_flag("--trim", options.trim, "trim blanks around unquoted CSV fields and header names");
@@ -123,7 +132,7 @@ int main(int argc, char** argv) {
     if (command.app->parsed()) return command.run();
   }
   if (!block_rows.empty()) {
-    options.block_rows = BlockRows(block_rows);
+    options.block_rows = WholeNumber(block_rows);
     if (options.block_rows < 1) {
       std::cerr << "kvo-host: --block-rows must be a whole number of at least 1\n";
       return 2;
@@ -141,6 +150,18 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
+  if (!max_keys.empty()) {
+    options.max_keys = WholeNumber(max_keys);
+    if (options.max_keys < 1) {
+      std::cerr << "kvo-host: --max-keys must be a whole number of at least 1\n";
+      return 2;
+    }
+  }
+  if (options.key.empty() && (!max_keys.empty() || plot_key_option->count() > 0)) {
+    std::cerr << "kvo-host: --max-keys and --plot-key need --key\n";
+    return 2;
+  }
+  if (plot_key_option->count() > 0) options.plot_key = plot_key;
   if (options.block_rows != 1 && !options.block_by.empty()) {
     std::cerr << "kvo-host: --block-rows and --block-by exclude each other\n";
     return 2;

@@ -99,10 +99,17 @@ void FilterSession::ShowOptionsDialog() {
 }
 
 int32_t FilterSession::Process(TParamsList* block, TParamsList** rows) {
-  if (kvo_params_count(filter_call_.get()) == 0) filter_call_.Int("TYPE", KVO_MT_FILTER);
+  TParamsList* call = shared_call_;
+  if (call == nullptr) {
+    if (!filter_call_) {
+      filter_call_ = std::make_unique<OwnedParams>();
+      filter_call_->Int("TYPE", KVO_MT_FILTER);
+    }
+    call = filter_call_->get();
+  }
   void* data = block;
   *rows = nullptr;
-  return x_.ProcessData(handle_, 0, filter_call_.get(), &data, rows);
+  return x_.ProcessData(handle_, 0, call, &data, rows);
 }
 
 std::string FilterSession::FetchLog() {

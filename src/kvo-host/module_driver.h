@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -93,13 +94,17 @@ class FilterSession {
   void ShowOptionsDialog();
   // ProcessData in the filter role; `*rows` receives the lent result rows or null.
   int32_t Process(TParamsList* block, TParamsList** rows);
+  // From now on ProcessData gets `call` (TYPE filter) instead of a list of the session's own, so that many
+  // sessions share one. REQUIRES: `call` outlives the session; the module only reads it.
+  void ShareFilterCall(TParamsList* call) { shared_call_ = call; }
   // The pending log text, fetched by the buffer protocol (asking for the size, then growing the buffer).
   std::string FetchLog();
 
  private:
   const ModuleExports& x_;
   int32_t handle_;
-  OwnedParams filter_call_;
+  std::unique_ptr<OwnedParams> filter_call_;  // made on the first ProcessData
+  TParamsList* shared_call_ = nullptr;
   std::vector<char> log_buffer_;
   std::string ini_file_;  // the "INI-FILE" of "LOAD", named again at "UNLOAD"
 };

@@ -1,5 +1,6 @@
 #include "kvo-host/run_stats.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 
@@ -37,6 +38,27 @@ std::string SummaryText(const RunCounts& c, double seconds) {
                  static_cast<long long>(c.rows_passed), static_cast<long long>(c.rows_read - c.rows_passed));
   text += Format("reduction: %.1f%%\n", reduction);
   text += Format("speed: %.0f rows/s (%.3f s)\n", rate, seconds);
+  return text;
+}
+
+std::string KeySummaryText(const std::vector<KeyCounts>& keys, std::size_t top) {
+  std::vector<const KeyCounts*> order;
+  order.reserve(keys.size());
+  for (const KeyCounts& key : keys)
+    order.push_back(&key);
+  const std::size_t shown = std::min(top, order.size());
+  std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(shown), order.end(),
+                    [](const KeyCounts* a, const KeyCounts* b) {
+                      return a->rows_read != b->rows_read ? a->rows_read > b->rows_read : a < b;
+                    });
+  std::string text = Format("keys: %llu\n", static_cast<unsigned long long>(keys.size()));
+  if (shown > 0) text += Format("top %llu keys by rows:\n", static_cast<unsigned long long>(shown));
+  for (std::size_t i = 0; i < shown; ++i) {
+    // The key itself may be longer than the formatting buffer.
+    text += "  " + order[i]->key +
+            Format(": %lld read, %lld passed\n", static_cast<long long>(order[i]->rows_read),
+                   static_cast<long long>(order[i]->rows_passed));
+  }
   return text;
 }
 

@@ -1,4 +1,5 @@
-// What kvo-host counts while it runs: blocks and rows read and passed; the summary of --stats; and the
+// What kvo-host counts while it runs: blocks and rows read and passed, overall and per key; the summary of
+// --stats; and the
 // progress line drawn on a terminal for long inputs (bytes read of the total, rows per second), redrawn at
 // most a few times a second and cleared at the end.
 //
@@ -9,6 +10,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kvo::host {
 
@@ -22,6 +24,16 @@ struct RunCounts {
 // The --stats summary: blocks and rows read, passed and dropped, the reduction in percent of the rows and
 // the rows per second over `seconds`.
 std::string SummaryText(const RunCounts& counts, double seconds);
+
+struct KeyCounts {
+  std::string key;
+  int64_t rows_read = 0;
+  int64_t rows_passed = 0;
+};
+
+// The per-key part of the summary: the number of keys and the `top` keys with the most rows read (ties in
+// order of first appearance, which `keys` is in).
+std::string KeySummaryText(const std::vector<KeyCounts>& keys, std::size_t top = 10);
 
 class ProgressLine {
  public:

@@ -1,7 +1,7 @@
-// The SETTING arguments of `kvo-host configure`: "Var<n>=name", "Type<n>=type", "Val<n>=band" for the
-// slots 1-8 and "Relationship=AND|OR". Key names ignore letter case. Types are the dialog's captions
-// ("Absolute", "Percent", "Time limit (s)", "Count limit"), their short forms (abs, pct, time, count) or
-// 0-3; "Var<n>=" clears the slot.
+// The SETTING arguments of `kvo-host configure`: a key of the filter's settings table and its value,
+// "<Key><n>=value" for a slot n (1-8). Key names ignore letter case. Types are the dialog's captions, their
+// short forms (abs, pct, time, count) or their numbers; relationships their captions or numbers; clearing
+// a slot's variable clears the slot.
 //
 // Thread contract: [any-thread], no shared state.
 #pragma once
@@ -19,6 +19,9 @@ namespace kvo::host {
 // apply to a copy.
 bool ApplySettingArguments(const std::vector<std::string>& arguments, FilterSettings* settings,
                            std::string* error);
+
+// The deadband types, each with its short form and number, for messages and help.
+std::string ValidDeadbandTypes();
 
 // The deadband type a text names, or -1.
 int32_t ParseDeadbandType(std::string_view text);

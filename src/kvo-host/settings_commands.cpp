@@ -66,6 +66,15 @@ bool ReadSettings(const char* command, const StoreLocation& location, FilterSett
   }
 }
 
+// The SETTING argument's help: every key with a placeholder for its value, the slots, the relationships.
+std::string SettingArgumentHelp() {
+  auto key = [](DeadbandSetting setting) { return std::string(RowOf(setting).key); };
+  return key(DeadbandSetting::kVar) + "<n>=NAME, " + key(DeadbandSetting::kType) + "<n>=TYPE, " +
+         key(DeadbandSetting::kVal) + "<n>=BAND (n = 1.." + std::to_string(kSlotCount) + "), " +
+         key(DeadbandSetting::kRelationship) + "=" + std::string(kRelationshipCaptions[0]) + "|" +
+         std::string(kRelationshipCaptions[1]) + "; " + key(DeadbandSetting::kVar) + "<n>= clears a slot";
+}
+
 }  // namespace
 
 std::string SettingsTable(const FilterSettings& settings) {
@@ -84,7 +93,8 @@ std::string SettingsTable(const FilterSettings& settings) {
              BandText(slot.band) + "\n";
   }
   if (!any) table += "(no variables)\n";
-  table += std::string("relationship: ") + (settings.relationship == 1 ? "OR" : "AND") + "\n";
+  // The module reads any number but 1 as the first relationship.
+  table += "relationship: " + std::string(kRelationshipCaptions[settings.relationship == 1 ? 1 : 0]) + "\n";
   return table;
 }
 
@@ -93,18 +103,13 @@ Subcommand AddConfigureCommand(CLI::App& parent) {
   auto settings_args = std::make_shared<std::vector<std::string>>();
   CLI::App* app = parent.add_subcommand("configure", "Write filter settings without the options dialog");
   AddStoreOptions(*app, *args, true);
-  app->add_option(
-         "SETTING", *settings_args,
-         "Var<n>=NAME, Type<n>=TYPE, Val<n>=BAND (n = 1..8), Relationship=AND|OR; Var<n>= clears a slot")
-      ->required()
-      ->type_name("SETTING");
-  app->footer(
-      "Types: Absolute (abs, 0), Percent (pct, 1), \"Time limit (s)\" (time, 2), \"Count limit\" (count, "
-      "3).\n"
-      "Examples:\n"
-      "  kvo-host configure --ini filter.ini Var1=temperature Type1=Absolute Val1=0.5 \\\n"
-      "                     Var2=pressure Type2=pct Val2=2 Relationship=OR\n"
-      "  kvo-host configure --registry-path 'Software\\Plant\\Line1' Var2=");
+  app->add_option("SETTING", *settings_args, SettingArgumentHelp())->required()->type_name("SETTING");
+  app->footer("Types: " + ValidDeadbandTypes() +
+              ".\n"
+              "Examples:\n"
+              "  kvo-host configure --ini filter.ini Var1=temperature Type1=Absolute Val1=0.5 \\\n"
+              "                     Var2=pressure Type2=pct Val2=2 Relationship=OR\n"
+              "  kvo-host configure --registry-path 'Software\\Plant\\Line1' Var2=");
   Subcommand command;
   command.app = app;
   command.run = [args, settings_args]() {

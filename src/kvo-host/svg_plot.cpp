@@ -253,124 +253,130 @@ std::string PlotRecorder::XLabel(double x) const {
   return x_name_ + " " + text;
 }
 
-std::string PlotRecorder::Svg() {
-  const std::size_t panels = std::max<std::size_t>(series_.size(), 1);
+std::string PlotRecorder::Svg(const std::vector<PlotRecorder*>& recorders, const std::string& empty) {
+  std::size_t count = 0;
+  for (const PlotRecorder* recorder : recorders)
+    count += recorder->series_.size();
+  const std::size_t panels = std::max<std::size_t>(count, 1);
   const double height = kPanelHeight * static_cast<double>(panels);
   std::string svg;
   svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Number(kWidth) + "\" height=\"" +
          Number(height) + "\" viewBox=\"0 0 " + Number(kWidth) + " " + Number(height) +
          "\" font-family=\"sans-serif\" font-size=\"12\">\n";
   svg += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
-  if (series_.empty()) {
-    svg += "<text x=\"20\" y=\"40\">No watched variables in the settings.</text>\n</svg>\n";
+  if (count == 0) {
+    svg += "<text x=\"20\" y=\"40\">" + Escape(empty) + "</text>\n</svg>\n";
     return svg;
   }
-  for (std::size_t p = 0; p < series_.size(); ++p) {
-    Series& s = series_[p];
-    // A time column need not be in order; the line follows x.
-    auto by_x = [](const auto& a, const auto& b) { return a.first < b.first; };
-    if (!std::is_sorted(s.all.begin(), s.all.end(), by_x)) {
-      std::stable_sort(s.all.begin(), s.all.end(), by_x);
-      std::stable_sort(s.kept.begin(), s.kept.end(), by_x);
-    }
-    const double top = kPanelHeight * static_cast<double>(p);
-    const double x0 = kLeft, x1 = kWidth - kRight;
-    const double y0 = top + kTop, y1 = top + kPanelHeight - kBottom;
-    const double reduction =
-        s.values > 0 ? 100.0 * static_cast<double>(s.values - s.kept_values) / static_cast<double>(s.values)
-                     : 0.0;
-    std::string unit = s.type == 1 ? " %" : s.type == 2 ? " s" : "";
-    const std::string title = s.name + ": " + TypeCaption(s.type) + " " + Number(s.band) + unit + ", " +
-                              std::to_string(s.kept_values) + " of " + std::to_string(s.values) +
-                              " values kept (" + Fixed(reduction) + "% fewer)";
-    svg += "<text x=\"" + Number(x0) + "\" y=\"" + Number(top + 20) + "\" font-weight=\"bold\">" +
-           Escape(title) + "</text>\n";
-    svg += "<rect x=\"" + Number(x0) + "\" y=\"" + Number(y0) + "\" width=\"" + Number(x1 - x0) +
-           "\" height=\"" + Number(y1 - y0) + "\" fill=\"none\" stroke=\"#999\"/>\n";
-    if (s.all.empty()) {
-      svg += "<text x=\"" + Number(x0 + 10) + "\" y=\"" + Number(y0 + 20) + "\">no numeric values</text>\n";
-      continue;
-    }
-    double lo = s.all.front().second, hi = lo;
-    for (const auto& point : s.all) {
-      lo = std::min(lo, point.second);
-      hi = std::max(hi, point.second);
-    }
-    if (hi == lo) {
-      hi += 1;
-      lo -= 1;
-    }
-    const double pad = (hi - lo) * 0.05;
-    lo -= pad;
-    hi += pad;
-    const double first = s.all.front().first;
-    const double last = s.all.back().first > first ? s.all.back().first : first + 1;
-    auto X = [&](double row) { return x0 + (row - first) / (last - first) * (x1 - x0); };
-    auto Y = [&](double v) { return y1 - (v - lo) / (hi - lo) * (y1 - y0); };
-
-    // The input as a line; long inputs keep each pixel column's lowest and highest value.
-    std::string line;
-    const std::size_t columns = static_cast<std::size_t>(x1 - x0);
-    if (s.all.size() <= 2 * columns) {
-      for (const auto& point : s.all)
-        line += Number(X(point.first)) + "," + Number(Y(point.second)) + " ";
-    } else {
-      std::size_t i = 0;
-      for (std::size_t c = 0; c < columns && i < s.all.size(); ++c) {
-        const double limit =
-            first + (last - first) * static_cast<double>(c + 1) / static_cast<double>(columns);
-        double min = s.all[i].second, max = min;
-        const double at = X(s.all[i].first);
-        while (i < s.all.size() && s.all[i].first <= limit) {
-          min = std::min(min, s.all[i].second);
-          max = std::max(max, s.all[i].second);
-          ++i;
-        }
-        line += Number(at) + "," + Number(Y(min)) + " " + Number(at) + "," + Number(Y(max)) + " ";
-      }
-    }
-    svg += "<polyline fill=\"none\" stroke=\"#8aa8c8\" stroke-width=\"1\" points=\"" + line + "\"/>\n";
-    // The points thinned as the line is: each pixel column's lowest and highest kept value.
-    std::vector<std::pair<double, double>> points;
-    if (s.kept.size() <= 2 * columns) {
-      points = s.kept;
-    } else {
-      std::size_t i = 0;
-      for (std::size_t c = 0; c < columns && i < s.kept.size(); ++c) {
-        const double limit =
-            first + (last - first) * static_cast<double>(c + 1) / static_cast<double>(columns);
-        if (s.kept[i].first > limit) continue;
-        auto low = s.kept[i], high = s.kept[i];
-        for (; i < s.kept.size() && s.kept[i].first <= limit; ++i) {
-          if (s.kept[i].second < low.second) low = s.kept[i];
-          if (s.kept[i].second > high.second) high = s.kept[i];
-        }
-        points.push_back(low);
-        if (high != low) points.push_back(high);
-      }
-      for (; i < s.kept.size(); ++i)
-        points.push_back(s.kept[i]);
-    }
-    svg += "<g fill=\"#d04020\">\n";
-    for (const auto& point : points) {
-      svg += "<circle cx=\"" + Number(X(point.first)) + "\" cy=\"" + Number(Y(point.second)) +
-             "\" r=\"2.5\"/>\n";
-    }
-    svg += "</g>\n";
-    // Axis labels: value range and x range.
-    svg += "<text x=\"" + Number(x0 - 6) + "\" y=\"" + Number(y0 + 10) + "\" text-anchor=\"end\">" +
-           Number(hi - pad) + "</text>\n";
-    svg += "<text x=\"" + Number(x0 - 6) + "\" y=\"" + Number(y1) + "\" text-anchor=\"end\">" +
-           Number(lo + pad) + "</text>\n";
-    svg +=
-        "<text x=\"" + Number(x0) + "\" y=\"" + Number(y1 + 16) + "\">" + Escape(XLabel(first)) + "</text>\n";
-    svg += "<text x=\"" + Number(x1) + "\" y=\"" + Number(y1 + 16) + "\" text-anchor=\"end\">" +
-           Escape(XLabel(s.all.back().first)) + "</text>\n";
-    svg += "<text x=\"" + Number((x0 + x1) / 2) + "\" y=\"" + Number(y1 + 16) +
-           "\" text-anchor=\"middle\" fill=\"#666\">line: input values, points: values that passed</text>\n";
+  std::size_t p = 0;
+  for (PlotRecorder* recorder : recorders) {
+    for (Series& s : recorder->series_)
+      recorder->DrawPanel(s, kPanelHeight * static_cast<double>(p++), &svg);
   }
   svg += "</svg>\n";
   return svg;
+}
+
+void PlotRecorder::DrawPanel(Series& s, double top, std::string* out) const {
+  std::string& svg = *out;
+  // A time column need not be in order; the line follows x.
+  auto by_x = [](const auto& a, const auto& b) { return a.first < b.first; };
+  if (!std::is_sorted(s.all.begin(), s.all.end(), by_x)) {
+    std::stable_sort(s.all.begin(), s.all.end(), by_x);
+    std::stable_sort(s.kept.begin(), s.kept.end(), by_x);
+  }
+  const double x0 = kLeft, x1 = kWidth - kRight;
+  const double y0 = top + kTop, y1 = top + kPanelHeight - kBottom;
+  const double reduction =
+      s.values > 0 ? 100.0 * static_cast<double>(s.values - s.kept_values) / static_cast<double>(s.values)
+                   : 0.0;
+  std::string unit = s.type == 1 ? " %" : s.type == 2 ? " s" : "";
+  const std::string title = title_prefix_ + s.name + ": " + TypeCaption(s.type) + " " + Number(s.band) +
+                            unit + ", " + std::to_string(s.kept_values) + " of " + std::to_string(s.values) +
+                            " values kept (" + Fixed(reduction) + "% fewer)";
+  svg += "<text x=\"" + Number(x0) + "\" y=\"" + Number(top + 20) + "\" font-weight=\"bold\">" +
+         Escape(title) + "</text>\n";
+  svg += "<rect x=\"" + Number(x0) + "\" y=\"" + Number(y0) + "\" width=\"" + Number(x1 - x0) +
+         "\" height=\"" + Number(y1 - y0) + "\" fill=\"none\" stroke=\"#999\"/>\n";
+  if (s.all.empty()) {
+    svg += "<text x=\"" + Number(x0 + 10) + "\" y=\"" + Number(y0 + 20) + "\">no numeric values</text>\n";
+    return;
+  }
+  double lo = s.all.front().second, hi = lo;
+  for (const auto& point : s.all) {
+    lo = std::min(lo, point.second);
+    hi = std::max(hi, point.second);
+  }
+  if (hi == lo) {
+    hi += 1;
+    lo -= 1;
+  }
+  const double pad = (hi - lo) * 0.05;
+  lo -= pad;
+  hi += pad;
+  const double first = s.all.front().first;
+  const double last = s.all.back().first > first ? s.all.back().first : first + 1;
+  auto X = [&](double row) { return x0 + (row - first) / (last - first) * (x1 - x0); };
+  auto Y = [&](double v) { return y1 - (v - lo) / (hi - lo) * (y1 - y0); };
+
+  // The input as a line; long inputs keep each pixel column's lowest and highest value.
+  std::string line;
+  const std::size_t columns = static_cast<std::size_t>(x1 - x0);
+  if (s.all.size() <= 2 * columns) {
+    for (const auto& point : s.all)
+      line += Number(X(point.first)) + "," + Number(Y(point.second)) + " ";
+  } else {
+    std::size_t i = 0;
+    for (std::size_t c = 0; c < columns && i < s.all.size(); ++c) {
+      const double limit = first + (last - first) * static_cast<double>(c + 1) / static_cast<double>(columns);
+      double min = s.all[i].second, max = min;
+      const double at = X(s.all[i].first);
+      while (i < s.all.size() && s.all[i].first <= limit) {
+        min = std::min(min, s.all[i].second);
+        max = std::max(max, s.all[i].second);
+        ++i;
+      }
+      line += Number(at) + "," + Number(Y(min)) + " " + Number(at) + "," + Number(Y(max)) + " ";
+    }
+  }
+  svg += "<polyline fill=\"none\" stroke=\"#8aa8c8\" stroke-width=\"1\" points=\"" + line + "\"/>\n";
+  // The points thinned as the line is: each pixel column's lowest and highest kept value.
+  std::vector<std::pair<double, double>> points;
+  if (s.kept.size() <= 2 * columns) {
+    points = s.kept;
+  } else {
+    std::size_t i = 0;
+    for (std::size_t c = 0; c < columns && i < s.kept.size(); ++c) {
+      const double limit = first + (last - first) * static_cast<double>(c + 1) / static_cast<double>(columns);
+      if (s.kept[i].first > limit) continue;
+      auto low = s.kept[i], high = s.kept[i];
+      for (; i < s.kept.size() && s.kept[i].first <= limit; ++i) {
+        if (s.kept[i].second < low.second) low = s.kept[i];
+        if (s.kept[i].second > high.second) high = s.kept[i];
+      }
+      points.push_back(low);
+      if (high != low) points.push_back(high);
+    }
+    for (; i < s.kept.size(); ++i)
+      points.push_back(s.kept[i]);
+  }
+  svg += "<g fill=\"#d04020\">\n";
+  for (const auto& point : points) {
+    svg +=
+        "<circle cx=\"" + Number(X(point.first)) + "\" cy=\"" + Number(Y(point.second)) + "\" r=\"2.5\"/>\n";
+  }
+  svg += "</g>\n";
+  // Axis labels: value range and x range.
+  svg += "<text x=\"" + Number(x0 - 6) + "\" y=\"" + Number(y0 + 10) + "\" text-anchor=\"end\">" +
+         Number(hi - pad) + "</text>\n";
+  svg += "<text x=\"" + Number(x0 - 6) + "\" y=\"" + Number(y1) + "\" text-anchor=\"end\">" +
+         Number(lo + pad) + "</text>\n";
+  svg +=
+      "<text x=\"" + Number(x0) + "\" y=\"" + Number(y1 + 16) + "\">" + Escape(XLabel(first)) + "</text>\n";
+  svg += "<text x=\"" + Number(x1) + "\" y=\"" + Number(y1 + 16) + "\" text-anchor=\"end\">" +
+         Escape(XLabel(s.all.back().first)) + "</text>\n";
+  svg += "<text x=\"" + Number((x0 + x1) / 2) + "\" y=\"" + Number(y1 + 16) +
+         "\" text-anchor=\"middle\" fill=\"#666\">line: input values, points: values that passed</text>\n";
 }
 
 }  // namespace kvo::host

@@ -2,7 +2,8 @@
 // that passed as points, one panel per variable, titled with the variable's deadband and how many of its
 // values with a measure were kept. Only numeric values are drawn, against the time column when there is
 // one (named so, chosen, or holding dates) and else the row number; long inputs are thinned to each pixel
-// column's lowest and highest value, points as well as the line.
+// column's lowest and highest value, points as well as the line. With one filter per key, each key has
+// its own recorder, and their panels are drawn one below the other, titled with the key.
 //
 // Thread contract: used by one thread. The recorder keeps every numeric value of the watched variables, so
 // its memory grows with the input (only when a plot is asked for).
@@ -30,7 +31,11 @@ class PlotRecorder {
   // Notes the watched values of the block's rows, numbered from `first_row` (1-based).
   void Record(const Block& block, const std::vector<std::string>& columns, bool passed, int64_t first_row);
   // The picture as an SVG document (sorts the values by x first).
-  std::string Svg();
+  std::string Svg() { return Svg({this}, "No watched variables in the settings."); }
+  // The panels of several recorders in one picture; `empty` is its text when there is no panel.
+  static std::string Svg(const std::vector<PlotRecorder*>& recorders, const std::string& empty);
+  // Put before each panel's title, e.g. the panel's key.
+  void SetTitlePrefix(std::string prefix) { title_prefix_ = std::move(prefix); }
   std::size_t SeriesCount() const { return series_.size(); }
 
  private:
@@ -47,11 +52,13 @@ class PlotRecorder {
   int32_t SeriesOf(int32_t column, const std::vector<std::string>& columns);
   bool XOf(const FieldValue& value, double* x) const;
   std::string XLabel(double x) const;
+  void DrawPanel(Series& s, double top, std::string* svg) const;
 
   int32_t x_column_ = -1;  // -1: the row number
   std::string x_name_;
   bool x_dates_ = false;  // the x column holds dates, shown as such
 
+  std::string title_prefix_;
   std::vector<Series> series_;
   std::vector<int32_t> column_series_;  // per column: the series index, -1 none, -2 not looked up yet
 };

@@ -3,7 +3,7 @@
 // The registry lock is a reader-writer lock built for the data path. A lookup that this thread's cache
 // answers takes it shared: it marks its own per-thread slot and checks that no writer is active, touching
 // no memory that other threads write, so calls on different handles scale across cores. Every other
-// lookup, constructions, the options dialog's reload of the other instances and shutdown take it
+// lookup, constructions, the reload of the other instances after an options dialog and shutdown take it
 // exclusively (the re-entrant mutex, then wait until no thread is inside a shared section), so a slow
 // construction or a reload still holds back the exports of all other threads.
 #include "plugin/plugin_registry.h"
@@ -12,9 +12,12 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
+#include "params/boundary.h"
 #include "platform/lock.h"
 #include "plugin/plugin_component.h"
 #include "runtime/application.h"
@@ -48,7 +51,10 @@ struct Registry {
   std::atomic<bool> writer_active{false};         // set while the lock is held exclusively
   PluginClassRef plugin_class = &MakeBasePlugin;  // guarded by lock
   std::vector<TkvoPlugin*> instances;             // guarded by lock; creation order
-  uint64_t generation = 1;                        // written exclusively; read in shared sections
+  // guarded by lock; the same instances by handle, so a host that switches among thousands of handles
+  // does not search them all on every call the per-thread cache cannot answer
+  std::unordered_map<int32_t, TkvoPlugin*> by_handle;
+  uint64_t generation = 1;  // written exclusively; read in shared sections
   std::array<ReaderSlot, kReaderSlots> slots;
   size_t slots_used = 0;  // guarded by lock
 
@@ -99,6 +105,7 @@ struct Registry {
     for (TkvoPlugin* instance : instances)
       delete instance;
     instances.clear();
+    by_handle.clear();
     ++generation;
     UnlockExclusive();
   }
@@ -153,18 +160,19 @@ namespace {
 [[gnu::noinline]] bool LookUpExclusively(Registry& r, int32_t handle, TParamsList* parameters,
                                          TkvoPlugin** instance) {
   ExclusiveGuard guard(r);
-  TkvoPlugin* found = nullptr;
-  for (TkvoPlugin* candidate : r.instances) {
-    if (candidate->Handle() == handle) {
-      found = candidate;
-      break;
-    }
-  }
+  const auto known = r.by_handle.find(handle);
+  TkvoPlugin* found = known != r.by_handle.end() ? known->second : nullptr;
   if (!found) {
     try {
       std::unique_ptr<TkvoPlugin> made(r.plugin_class(parameters));
       made->SetHandle(handle);
       r.instances.push_back(made.get());
+      try {
+        r.by_handle.emplace(handle, made.get());
+      } catch (...) {
+        r.instances.pop_back();
+        throw;
+      }
       found = made.release();
     } catch (...) {
       return false;
@@ -203,6 +211,16 @@ void ForEachPluginInstance(const std::function<void(TkvoPlugin&)>& visit) {
   ExclusiveGuard guard(r);
   for (TkvoPlugin* instance : r.instances)
     visit(*instance);
+}
+
+void ReloadSettingsOfPeers(TkvoPlugin& changed) noexcept {
+  AtBoundary([&] {
+    const std::string path = changed.RegistryPath();
+    ForEachPluginInstance([&](TkvoPlugin& other) {
+      if (&other == &changed || !other.OnLoadSettingsNow || other.RegistryPath() != path) return;
+      AtBoundary([&] { other.OnLoadSettingsNow(other); });
+    });
+  });
 }
 
 void ShutdownPluginInstances() {

@@ -30,6 +30,12 @@ bool GetPluginInstance(int32_t handle, TParamsList* parameters, TkvoPlugin** ins
 // lookup does), else null: the data path's first try, which needs no frame. Never makes an instance.
 TkvoPlugin* CachedPluginInstance(int32_t handle) noexcept;
 
+// After `changed`'s options dialog reported success: every other instance whose registry path is
+// `changed`'s (exact comparison) and that has OnLoadSettingsNow reloads its settings, in creation order,
+// each handler's exception swallowed. Holds the registry lock meanwhile, so the exports of other threads
+// wait for the handlers; a handler may call the exports on its own thread.
+void ReloadSettingsOfPeers(TkvoPlugin& changed) noexcept;
+
 // Calls `visit` for every instance in creation order while holding the registry lock.
 void ForEachPluginInstance(const std::function<void(TkvoPlugin&)>& visit);
 

@@ -76,11 +76,9 @@ TEST(BuildItems, SlotRulesDecideWhetherAnItemIsMade) {
   };
   const std::vector<Case> cases = {
       {"complete slot", [](SlotValues&) {}, true, 4},
-      {"no name control", [](SlotValues& s) { s.var_exists = false; }, false, 0},
-      {"name control not a combo box", [](SlotValues& s) { s.var_is_combo = false; }, false, 0},
+      {"no variable named", [](SlotValues& s) { s.names_variable = false; }, false, 0},
       {"name of control characters", [](SlotValues& s) { s.var_text = "\x01\x1f "; }, false, 0},
-      {"no type control", [](SlotValues& s) { s.type_exists = false; }, false, 0},
-      {"type control not a combo box", [](SlotValues& s) { s.type_is_combo = false; }, false, 0},
+      {"no type chosen", [](SlotValues& s) { s.selects_type = false; }, false, 0},
       {"no type selected", [](SlotValues& s) { s.type_index = -1; }, false, 0},
       {"type past the last", [](SlotValues& s) { s.type_index = 4; }, false, 0},
       {"last type", [](SlotValues& s) { s.type_index = 3; }, true, 4},

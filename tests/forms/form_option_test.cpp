@@ -8,6 +8,7 @@
 
 #include "deadband/deadband_plugin.h"
 #include "deadband/filter_main.h"
+#include "deadband/settings_store.h"
 #include "kvo/kvo_plugin.h"
 #include "platform/registry.h"
 #include "runtime/application.h"
@@ -302,6 +303,44 @@ TEST_F(FormOption, ALoadFindsWhatASaveStored) {
   EXPECT_EQ(form->comboRel->ItemIndex(), 1);
 }
 
+// A host program's stored settings and the dialog's are one set of keys: each reads every key the
+// other wrote, names with their blanks intact.
+TEST_F(FormOption, TheHostsStoredSettingsAndTheDialogReadEachOthersKeys) {
+  const SettingsLocation location{"", "", key_path_};
+  StoredDeadbandSettings written;
+  for (int n = 1; n <= kDeadbandSlotCount; ++n)
+    written.slots[static_cast<size_t>(n - 1)] = StoredSlot{" v " + std::to_string(n), (n - 1) % 4, n + 0.25};
+  written.relationship = 1;
+  SaveStoredSettings(location, written);
+
+  TfrmOption* form = NewForm();
+  EXPECT_EQ(form->RelationshipIndex(), 1);
+  for (int n = 1; n <= kDeadbandSlotCount; ++n) {
+    const StoredSlot& stored = written.slots[static_cast<size_t>(n - 1)];
+    SlotValues slot;
+    ASSERT_TRUE(form->Slot(n, &slot));
+    EXPECT_EQ(slot.var_text, stored.name) << n;
+    EXPECT_EQ(slot.type_index, stored.type) << n;
+    EXPECT_EQ(slot.val_number, stored.band) << n;
+    // Changed in the dialog for the way back.
+    SetStrProp(*form->FindComponent("var" + std::to_string(n)), "Text", "w " + std::to_string(n) + " ");
+    SetOrdProp(*form->FindComponent("type" + std::to_string(n)), "ItemIndex", n % 4);
+    SetFloatProp(*form->FindComponent("val" + std::to_string(n)), "Value", -n - 0.5);
+  }
+  form->comboRel->SetItemIndex(0);
+  ASSERT_TRUE(plugin->SaveProperties(&form->Properties->Strings(), form, std::string()));
+
+  StoredDeadbandSettings read = written;
+  ASSERT_TRUE(LoadStoredSettings(location, &read));
+  EXPECT_EQ(read.relationship, 0);
+  for (int n = 1; n <= kDeadbandSlotCount; ++n) {
+    const StoredSlot& slot = read.slots[static_cast<size_t>(n - 1)];
+    EXPECT_EQ(slot.name, "w " + std::to_string(n) + " ") << n;
+    EXPECT_EQ(slot.type, n % 4) << n;
+    EXPECT_EQ(slot.band, -n - 0.5) << n;
+  }
+}
+
 TEST_F(FormOption, AReloadKeepsTheCurrentSizeListsAndRelationship) {
   platform::RegistryKey key;
   ASSERT_TRUE(
@@ -535,6 +574,9 @@ TEST_F(FormOption, SlotsFollowTheControlsFoundByNameAndTheirKinds) {
   delete form->FindComponent("var7");  // a name field that is no combo box: skipped
   auto* not_a_combo = new TRxSpinEdit(form);
   not_a_combo->SetName("var7");
+  delete form->FindComponent("type7");  // nor does a type field that is no combo box choose a type
+  auto* type_not_a_combo = new TRxSpinEdit(form);
+  type_not_a_combo->SetName("type7");
   delete form->FindComponent("val8");  // a band editor holding text: the text is read as the band
   auto* text_band = new TComboBox(form);
   text_band->SetName("val8");
@@ -542,12 +584,13 @@ TEST_F(FormOption, SlotsFollowTheControlsFoundByNameAndTheirKinds) {
 
   SlotValues slot;
   ASSERT_TRUE(form->Slot(6, &slot));
-  EXPECT_TRUE(slot.var_exists && slot.var_is_combo && slot.type_exists && slot.type_is_combo);
+  EXPECT_TRUE(slot.names_variable && slot.selects_type);
   EXPECT_FALSE(slot.val_exists);
   slot = {};
   ASSERT_TRUE(form->Slot(7, &slot));
-  EXPECT_TRUE(slot.var_exists);
-  EXPECT_FALSE(slot.var_is_combo);
+  EXPECT_FALSE(slot.names_variable);
+  EXPECT_FALSE(slot.selects_type);
+  EXPECT_TRUE(slot.val_exists);
   slot = {};
   ASSERT_TRUE(form->Slot(8, &slot));
   EXPECT_TRUE(slot.val_exists && slot.val_is_text);

@@ -82,21 +82,11 @@ class ChildProcess {
   }
   // Reads standard output until it holds `text` (after what was taken before); false on timeout or end.
   bool ReadOutputUntil(const std::string& text, int timeout_ms) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (out_text_.find(text, taken_) == std::string::npos) {
-      const auto left =
-          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
-              .count();
-      if (left <= 0) return false;
-      pollfd p{out_, POLLIN, 0};
-      if (poll(&p, 1, static_cast<int>(left)) <= 0) continue;
-      char chunk[4096];
-      const ssize_t n = read(out_, chunk, sizeof chunk);
-      if (n <= 0) return false;
-      out_text_.append(chunk, static_cast<size_t>(n));
-    }
-    taken_ = out_text_.find(text, taken_) + text.size();
-    return true;
+    return ReadUntil(out_, out_text_, taken_, text, timeout_ms);
+  }
+  // The same for standard error.
+  bool ReadErrorsUntil(const std::string& text, int timeout_ms) {
+    return ReadUntil(err_, err_text_, err_taken_, text, timeout_ms);
   }
   // Closes standard input, reads both outputs to their end and waits for the exit status (-1 on timeout).
   int Finish(int timeout_ms = 60000) {
@@ -134,7 +124,26 @@ class ChildProcess {
   int in_ = -1, out_ = -1, err_ = -1;
   int status_ = -1;
   std::string out_text_, err_text_;
-  size_t taken_ = 0;
+  size_t taken_ = 0, err_taken_ = 0;
+
+  static bool ReadUntil(int fd, std::string& read_text, size_t& taken, const std::string& text,
+                        int timeout_ms) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (read_text.find(text, taken) == std::string::npos) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
+              .count();
+      if (left <= 0 || fd < 0) return false;
+      pollfd p{fd, POLLIN, 0};
+      if (poll(&p, 1, static_cast<int>(left)) <= 0) continue;
+      char chunk[4096];
+      const ssize_t n = read(fd, chunk, sizeof chunk);
+      if (n <= 0) return false;
+      read_text.append(chunk, static_cast<size_t>(n));
+    }
+    taken = read_text.find(text, taken) + text.size();
+    return true;
+  }
 };
 
 }  // namespace kvo::host::testing

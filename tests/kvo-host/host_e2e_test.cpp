@@ -4,6 +4,7 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -210,6 +211,13 @@ INSTANTIATE_TEST_SUITE_P(
                      {"--ini", "{dir}/f.ini", "--plot", "{dir}/p.svg", "--plot-x", "when", "{dir}/in.csv"},
                      "kvo-host: --plot-x when: no such column; the columns: time, temperature, pressure, "
                      "status\n"},
+        UsageMistake{
+            "key_unknown_column",
+            {"--ini", "{dir}/f.ini", "--key", "tag", "{dir}/in.csv"},
+            "kvo-host: --key tag: no such column; the columns: time, temperature, pressure, status\n"},
+        UsageMistake{"plot_key_without_key",
+                     {"--plot-key", "a", "{dir}/in.csv"},
+                     "kvo-host: --max-keys and --plot-key need --key\n"},
         UsageMistake{"block_rows_zero",
                      {"--block-rows", "0", "{dir}/in.csv"},
                      "kvo-host: --block-rows must be a whole number of at least 1\n"},
@@ -586,6 +594,118 @@ INSTANTIATE_TEST_SUITE_P(
         PlotAxis{"chosen_column", "n,temperature\n5,1\n9,2\n", {"--plot-x", "N"}, {">n 5<", ">n 9<"}, 2},
         PlotAxis{"row_numbers", "n,temperature\n5,1\n9,2\n", {}, {">row 1<", ">row 2<"}, 2}),
     [](const ::testing::TestParamInfo<PlotAxis>& param_info) { return std::string(param_info.param.name); });
+
+// Long-format rows, one tag per row, interleaved; each tag drifts at its own pace.
+struct KeyedCase {
+  const char* name;
+  std::string input;  // its first line the header (CSV) or a first row (JSON Lines)
+  std::string file;   // the input's file name; "-" for standard input
+  std::vector<std::string> arguments;
+};
+
+class HostKeyed : public HostProgram, public ::testing::WithParamInterface<KeyedCase> {};
+
+// The lines of `text`, each with its line end.
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);)
+    lines.push_back(line + "\n");
+  return lines;
+}
+
+TEST_P(HostKeyed, FiltersEachKeyAsIfItsRowsWereAlone) {
+  const KeyedCase& c = GetParam();
+  const bool csv = c.file != "in.jsonl";
+  const std::vector<std::string> lines = Lines(c.input);
+  // What each tag's rows give when filtered alone, without --key.
+  std::vector<std::string> passed_alone;
+  for (const char* tag : {"a", "b", "c"}) {
+    std::string alone = csv ? lines[0] : "";
+    for (std::size_t i = csv ? 1 : 0; i < lines.size(); ++i) {
+      if (lines[i].find(std::string("\"") + tag + "\"") != std::string::npos ||
+          lines[i].find(std::string(",") + tag + ",") != std::string::npos)
+        alone += lines[i];
+    }
+    std::vector<std::string> arguments = {"--ini", Write("f.ini", kTemperatureIni)};
+    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+    arguments.push_back(Write(csv ? "alone.csv" : "alone.jsonl", alone));
+    ASSERT_EQ(Run(arguments), 0) << errors_;
+    for (const std::string& line : Lines(output_))
+      passed_alone.push_back(line);
+  }
+  std::string expected = csv ? lines[0] : "";
+  for (std::size_t i = csv ? 1 : 0; i < lines.size(); ++i) {
+    if (std::find(passed_alone.begin(), passed_alone.end(), lines[i]) != passed_alone.end())
+      expected += lines[i];
+  }
+  std::vector<std::string> arguments = {"--ini", Write("f.ini", kTemperatureIni), "--key", "tag"};
+  arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+  const bool from_stdin = c.file == "-";
+  arguments.push_back(from_stdin ? "-" : Write(c.file, c.input));
+  ASSERT_EQ(Run(arguments, from_stdin ? c.input : ""), 0) << errors_;
+  EXPECT_EQ(output_, expected);
+  // Some rows of every case are dropped, or the comparison shows nothing.
+  EXPECT_LT(Lines(output_).size(), lines.size());
+}
+
+std::string KeyedCsv() {
+  std::string csv = "time,tag,temperature\n";
+  for (int i = 0; i < 60; ++i) {
+    const char* tag = i % 5 == 0 ? "c" : i % 2 == 0 ? "a" : "b";
+    csv += std::to_string(i) + "," + tag + "," + std::to_string(20 + i * (tag[0] - 'a' + 1) * 0.07) + "\n";
+  }
+  return csv;
+}
+
+std::string KeyedJsonl() {
+  std::string jsonl;
+  for (int i = 0; i < 40; ++i) {
+    const char* tag = i % 3 == 0 ? "c" : i % 2 == 0 ? "a" : "b";
+    jsonl += "{\"tag\": \"" + std::string(tag) + "\", \"temperature\": " + std::to_string(20 + i * 0.04) +
+             ", \"n\": " + std::to_string(i) + "}\n";
+  }
+  return jsonl;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HostKeyed,
+    ::testing::Values(KeyedCase{"one_row_blocks", KeyedCsv(), "in.csv", {}},
+                      KeyedCase{
+                          "blocks_of_three_rows_held_in_order", KeyedCsv(), "in.csv", {"--block-rows", "3"}},
+                      KeyedCase{"blocks_by_column", KeyedCsv(), "-", {"--block-by", "time"}},
+                      KeyedCase{"json_lines_member", KeyedJsonl(), "in.jsonl", {"--block-rows", "2"}}),
+    [](const ::testing::TestParamInfo<KeyedCase>& param_info) { return std::string(param_info.param.name); });
+
+TEST_F(HostProgram, KeyedStatsCountRowsPerKeyMostFirst) {
+  const std::string csv = Write("in.csv", "tag,temperature\nb,1\na,1\na,1\nc,5\na,9\nb,1\n");
+  EXPECT_EQ(Run({"--ini", Write("f.ini", kTemperatureIni), "--key", "tag", "--stats", csv}), 0) << errors_;
+  EXPECT_EQ(output_, "tag,temperature\nb,1\na,1\nc,5\na,9\n");
+  EXPECT_NE(errors_.find("rows:   6 read, 4 passed, 2 dropped\n"), std::string::npos) << errors_;
+  EXPECT_NE(errors_.find("keys: 3\ntop 3 keys by rows:\n  a: 3 read, 2 passed\n  b: 2 read, 1 passed\n"
+                         "  c: 1 read, 1 passed\n"),
+            std::string::npos)
+      << errors_;
+}
+
+TEST_F(HostProgram, TheKeyPastMaxKeysStopsTheRunAndKeepsWrittenRows) {
+  const std::string csv = Write("in.csv", "tag,temperature\na,1\nb,1\na,3\nc,1\na,5\n");
+  EXPECT_EQ(Run({"--ini", Write("f.ini", kTemperatureIni), "--key", "tag", "--max-keys", "2", csv}), 1);
+  EXPECT_EQ(output_, "tag,temperature\na,1\nb,1\na,3\n");
+  EXPECT_EQ(errors_, "kvo-host: " + csv + ":5: key \"c\" is one more than --max-keys 2 allows\n");
+}
+
+TEST_F(HostProgram, KeyedPlotHasAPanelPerKeyOrOnlyTheChosenKey) {
+  const std::string csv = Write("in.csv", "tag,temperature\na,1\nb,1\na,3\n");
+  const std::string svg = (scratch_ / "plot.svg").string();
+  const std::string ini = Write("f.ini", kTemperatureIni);
+  ASSERT_EQ(Run({"--ini", ini, "--key", "tag", "--plot", svg, csv}), 0) << errors_;
+  EXPECT_NE(Read(svg).find("tag=a: temperature: Absolute 0.5, 2 of 2 values kept"), std::string::npos);
+  EXPECT_NE(Read(svg).find("tag=b: temperature: Absolute 0.5, 1 of 1 values kept"), std::string::npos);
+  ASSERT_EQ(Run({"--ini", ini, "--key", "tag", "--plot", svg, "--plot-key", "b", csv}), 0) << errors_;
+  EXPECT_EQ(Read(svg).find("tag=a:"), std::string::npos);
+  EXPECT_NE(Read(svg).find("tag=b:"), std::string::npos);
+}
 
 TEST_F(HostProgram, InfoDescribesTheModule) {
   EXPECT_EQ(Run({"info"}), 0) << errors_;

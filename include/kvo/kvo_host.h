@@ -27,7 +27,7 @@
 extern "C" {
 #endif
 
-typedef struct TParamsList TParamsList; /* a TParamsList or a TRowsParamsList */
+typedef struct kvo_params_list TParamsList; /* opaque: a parameter list or a row list */
 
 /* Variant type codes. */
 enum {

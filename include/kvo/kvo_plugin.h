@@ -29,7 +29,7 @@
 extern "C" {
 #endif
 
-typedef struct TParamsList TParamsList;
+typedef struct kvo_params_list TParamsList; /* opaque: a list of the shared layout */
 
 /* Module types, exchanged as an 8-bit mask ("TYPE" parameter, GetModuleType). */
 enum {

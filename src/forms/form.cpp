@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <atomic>
 
-#include "runtime/errors.h"
 #include "runtime/publish.h"
+#include "runtime/runtime_errors.h"
 
 namespace kvo {
 namespace {

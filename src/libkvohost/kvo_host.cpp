@@ -7,19 +7,16 @@
 #include <string_view>
 
 #include "params/boundary.h"
-#include "params/errors.h"
+#include "params/exceptions.h"
+#include "params/list_handle.h"
 #include "params/params_list.h"
 
 namespace {
 
 using kvo::Variant;
 
-kvo::TParamsList* Impl(TParamsList* list) {
-  return reinterpret_cast<kvo::TParamsList*>(list);
-}
-const kvo::TParamsList* Impl(const TParamsList* list) {
-  return reinterpret_cast<const kvo::TParamsList*>(list);
-}
+using kvo::Handle;
+using kvo::Impl;
 
 const kvo::TParamsListElement* ElementAt(const TParamsList* list, int32_t index) {
   if (!list || index < 0 || index >= Impl(list)->Count()) return nullptr;
@@ -33,45 +30,39 @@ int AddValue(TParamsList* list, const char* name, auto make_value) {
 
 // The value is made only where it is stored and moved in, so setting a number copies no variant.
 int SetValue(TParamsList* list, const char* name, int add_if_missing, auto make_value) {
-  if (!list || !name) return -1;
-  try {
+  if (!list || !name) return KVO_PARAMS_FAILED;
+  return kvo::AtBoundary(KVO_PARAMS_FAILED, [&] {
     if (kvo::TParamsListElement* element = Impl(list)->FindByName(name)) {
       element->SetValue(make_value());
       return 1;
     }
     return Impl(list)->SetValueByName(name, make_value(), add_if_missing != 0) ? 1 : 0;
-  } catch (...) {
-    return -1;
-  }
+  });
 }
 
 // The rest of kvo_params_set_double: a longer name, a missing one, or a list that is not live (which
 // raises here). Out of line, so that the setter's short-name path saves no registers.
 [[gnu::noinline]] int SetDoubleByName(TParamsList* list, const char* name, double value, int add_if_missing) {
-  try {
+  return kvo::AtBoundary(KVO_PARAMS_FAILED, [&] {
     if (kvo::TParamsListElement* element = Impl(list)->FindLiveByName(name)) {
       element->Value().SetDouble(value);
       return 1;
     }
     return Impl(list)->SetValueByName(name, Variant::FromDouble(value), add_if_missing != 0) ? 1 : 0;
-  } catch (...) {
-    return -1;
-  }
+  });
 }
 
 int SetValueAt(TParamsList* list, int32_t index, auto make_value) {
-  if (!list || index < 0 || index >= Impl(list)->Count()) return -1;
-  try {
+  if (!list || index < 0 || index >= Impl(list)->Count()) return KVO_PARAMS_FAILED;
+  return kvo::AtBoundary(KVO_PARAMS_FAILED, [&] {
     Impl(list)->Element(index)->SetValue(make_value());
     return 1;
-  } catch (...) {
-    return -1;
-  }
+  });
 }
 
 template <typename Make>
 TParamsList* NewList(Make make) {
-  return kvo::AtBoundary(nullptr, [&] { return reinterpret_cast<TParamsList*>(make()); });
+  return kvo::AtBoundary(nullptr, [&] { return Handle(make()); });
 }
 
 }  // namespace
@@ -147,7 +138,7 @@ KVO_HOST_API int kvo_params_set_int(TParamsList* list, const char* name, int32_t
 }
 KVO_HOST_API int kvo_params_set_double(TParamsList* list, const char* name, double value,
                                        int add_if_missing) {
-  if (!list || !name) return -1;
+  if (!list || !name) return KVO_PARAMS_FAILED;
   // The common case, a short name already there in a live list, stores the double in place and cannot
   // raise.
   kvo::TParamsListElement* element = Impl(list)->FindShortLiveByName(name);
@@ -159,7 +150,7 @@ KVO_HOST_API int kvo_params_set_double(TParamsList* list, const char* name, doub
 }
 KVO_HOST_API int kvo_params_set_text(TParamsList* list, const char* name, const char* text,
                                      int add_if_missing) {
-  if (!text) return -1;
+  if (!text) return KVO_PARAMS_FAILED;
   return SetValue(list, name, add_if_missing, [=] { return Variant::FromText(text); });
 }
 
@@ -179,7 +170,7 @@ KVO_HOST_API int kvo_params_set_bool_at(TParamsList* list, int32_t index, int va
   return SetValueAt(list, index, [=] { return Variant::FromBool(value != 0); });
 }
 KVO_HOST_API int kvo_params_set_text_at(TParamsList* list, int32_t index, const char* text, int32_t length) {
-  if (!text) return -1;
+  if (!text) return KVO_PARAMS_FAILED;
   const std::string_view view =
       length < 0 ? std::string_view(text) : std::string_view(text, static_cast<size_t>(length));
   return SetValueAt(list, index, [=] { return Variant::FromText(view); });

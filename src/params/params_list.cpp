@@ -8,7 +8,7 @@
 #include <new>
 #include <utility>
 
-#include "params/errors.h"
+#include "params/exceptions.h"
 #include "params/name_fold.h"
 #include "platform/guid.h"
 #include "platform/shared_heap.h"

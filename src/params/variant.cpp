@@ -6,7 +6,7 @@
 #include <new>
 #include <utility>
 
-#include "params/errors.h"
+#include "params/exceptions.h"
 #include "platform/text_codec.h"
 
 namespace kvo {

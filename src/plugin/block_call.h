@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "kvo/kvo_plugin.h"
 #include "plugin/plugin_component.h"
 
 namespace kvo {
@@ -66,7 +67,7 @@ inline bool TkvoPlugin::TryBlockCall(TParamsList* parameters, void** data, TPara
     *result = FBlockProc(FBlockContext, block, results);
     if (results->Count() > 0) *rows = results;
   } catch (...) {
-    *result = -3;
+    *result = KVO_RESULT_EXCEPTION;
     LogMessageProperty(1, MsgWriteCompleteError);
   }
   *data = nullptr;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "params/boundary.h"
+#include "params/list_handle.h"
 #include "platform/ui.h"
 #include "plugin/block_call.h"
 #include "plugin/host_params.h"
@@ -20,10 +21,6 @@
 
 namespace kvo {
 namespace {
-
-kvo::TParamsList* Impl(::TParamsList* list) {
-  return reinterpret_cast<kvo::TParamsList*>(list);
-}
 
 // A list that is not null but not live either: destroyed, foreign or garbage. Refused before anything
 // else of it is read (not even its count) and before it can reach a new instance's construction. Handle 0
@@ -48,23 +45,19 @@ constexpr float kNoMinVersion = -1.0f;
 // `rows` is the host's Rows variable (null for GetEvents).
 template <typename Core>
 int32_t DataGuard(int32_t handle, ::TParamsList* parameters, TParamsList** rows, Core core) noexcept {
-  if (!parameters) return -1;
+  if (!parameters) return KVO_RESULT_REFUSED;
   if (NotLive(handle, parameters)) {
     // A host that ignores the code must not find a stale pointer from an earlier call there.
     if (rows) *rows = nullptr;
-    return -3;
+    return KVO_RESULT_EXCEPTION;
   }
   TkvoPlugin* instance = Instance(handle, parameters);
-  if (!instance) return -1;
+  if (!instance) return KVO_RESULT_REFUSED;
   // Held until the call returns, so the last "UNLOAD" keeps the row lists until this call has left.
   const InstanceGate::Pass pass(instance->DataGate());
-  if (!pass.entered()) return -1;
+  if (!pass.entered()) return KVO_RESULT_REFUSED;
   if (rows) *rows = nullptr;
-  try {
-    return core(*instance);
-  } catch (...) {
-    return -3;
-  }
+  return AtBoundary(KVO_RESULT_EXCEPTION, [&] { return core(*instance); });
 }
 
 // Copies `text` out by the buffer protocol: *needed gets its length; copied only when it fits whole.
@@ -165,8 +158,8 @@ KVO_MODULE_EXPORT int32_t KVO_CALL ExecutePluginCommand(int32_t Handle, TParamsL
 
 KVO_MODULE_EXPORT int32_t KVO_CALL GetData(int32_t Handle, uint32_t DataSourceID, TParamsList* Parameters,
                                            void** Data, TParamsList** Rows) {
-  if (!Data || !Rows) return -1;
-  auto** rows = reinterpret_cast<kvo::TParamsList**>(Rows);
+  if (!Data || !Rows) return KVO_RESULT_REFUSED;
+  auto** rows = kvo::Impl(Rows);
   return kvo::DataGuard(Handle, Parameters, rows, [&](TkvoPlugin& instance) {
     return instance.DoGetData(DataSourceID, kvo::Impl(Parameters), Data, rows);
   });
@@ -175,15 +168,15 @@ KVO_MODULE_EXPORT int32_t KVO_CALL GetData(int32_t Handle, uint32_t DataSourceID
 KVO_MODULE_EXPORT int32_t KVO_CALL GetEvents(int32_t Handle, uint32_t, TParamsList* Parameters,
                                              TParamsList** Events) {
   if (!Events) return KVO_RESULT_REFUSED;
-  auto** events = reinterpret_cast<kvo::TParamsList**>(Events);
+  auto** events = kvo::Impl(Events);
   return kvo::DataGuard(Handle, Parameters, nullptr,
                         [&](TkvoPlugin& instance) { return instance.DoGetEvents(events); });
 }
 
 KVO_MODULE_EXPORT int32_t KVO_CALL ProcessData(int32_t Handle, uint32_t DataSourceID, TParamsList* Parameters,
                                                void** Data, TParamsList** Rows) {
-  if (!Data || !Rows) return -1;
-  auto** rows = reinterpret_cast<kvo::TParamsList**>(Rows);
+  if (!Data || !Rows) return KVO_RESULT_REFUSED;
+  auto** rows = kvo::Impl(Rows);
   return kvo::DataGuard(Handle, Parameters, rows, [&](TkvoPlugin& instance) {
     // The guard has found the parameters live and emptied *rows.
     int32_t result;

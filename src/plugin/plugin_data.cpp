@@ -2,7 +2,8 @@
 #include <cstring>
 #include <mutex>
 
-#include "params/errors.h"
+#include "kvo/kvo_plugin.h"
+#include "params/exceptions.h"
 #include "plugin/block_call.h"
 #include "plugin/host_params.h"
 #include "plugin/plugin_component.h"
@@ -53,7 +54,7 @@ int32_t TkvoPlugin::DoProcessData(uint32_t data_source_id, TParamsList* paramete
       }
     }
   } catch (...) {
-    return -3;
+    return KVO_RESULT_EXCEPTION;
   }
 
   if (OnProcessData) {
@@ -73,7 +74,7 @@ int32_t TkvoPlugin::DoProcessData(uint32_t data_source_id, TParamsList* paramete
         }
       }
     } catch (...) {
-      result = -3;
+      result = KVO_RESULT_EXCEPTION;
       LogMessageProperty(1, MsgWriteCompleteError);
     }
   }
@@ -103,7 +104,7 @@ int32_t TkvoPlugin::DoGetData(uint32_t data_source_id, TParamsList* parameters, 
       if (TRowsParamsList* results = ResultRows(); results && results->Count() > 0) *rows = results;
       if (result > 0 && *data == nullptr) result = 0;
     } catch (...) {
-      result = -3;
+      result = KVO_RESULT_EXCEPTION;
       LogMessageProperty(1, MsgWriteCompleteError);
     }
   }

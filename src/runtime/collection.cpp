@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <string>
 
-#include "runtime/errors.h"
+#include "runtime/runtime_errors.h"
 
 namespace kvo {
 

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <string>
 
-#include "runtime/errors.h"
 #include "runtime/publish.h"
+#include "runtime/runtime_errors.h"
 #include "text/text_utils.h"
 
 namespace kvo {

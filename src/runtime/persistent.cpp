@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "runtime/errors.h"
+#include "runtime/runtime_errors.h"
 
 namespace kvo {
 

@@ -23,7 +23,7 @@
 #include <string_view>
 #include <vector>
 
-#include "params/errors.h"
+#include "params/exceptions.h"
 #include "settings/section_list.h"
 
 namespace kvo {

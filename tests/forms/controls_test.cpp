@@ -9,8 +9,8 @@
 #include "forms/controls.h"
 #include "forms/form.h"
 #include "forms/nonvisual.h"
-#include "runtime/errors.h"
 #include "runtime/properties.h"
+#include "runtime/runtime_errors.h"
 
 namespace kvo {
 namespace {

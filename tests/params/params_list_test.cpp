@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "params/errors.h"
+#include "params/exceptions.h"
 #include "params/params_list.h"
 
 namespace kvo {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "params/errors.h"
+#include "params/exceptions.h"
 #include "params/variant.h"
 
 namespace kvo {

@@ -1,8 +1,8 @@
 // Collections create, own and index their items, whose published properties are reachable by name.
 #include <gtest/gtest.h>
 
-#include "runtime/errors.h"
 #include "runtime/properties.h"
+#include "runtime/runtime_errors.h"
 #include "sample_classes.h"
 
 namespace kvo::testing {

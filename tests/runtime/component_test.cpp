@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "runtime/component.h"
-#include "runtime/errors.h"
+#include "runtime/runtime_errors.h"
 
 namespace kvo {
 namespace {

@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "platform/oleaut.h"
-#include "runtime/errors.h"
 #include "runtime/properties.h"
+#include "runtime/runtime_errors.h"
 #include "sample_classes.h"
 
 namespace kvo::testing {

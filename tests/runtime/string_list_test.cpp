@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/errors.h"
+#include "runtime/runtime_errors.h"
 #include "runtime/string_list.h"
 
 namespace kvo {

@@ -8,16 +8,17 @@
 #include <vector>
 
 #include "kvo/kvo_plugin.h"
+#include "params/list_handle.h"
 #include "params/params_list.h"
 #include "params/variant.h"
 
 namespace kvo::testing {
 
 inline ::TParamsList* Out(TParamsList* list) {
-  return reinterpret_cast<::TParamsList*>(list);
+  return Handle(list);
 }
 inline TParamsList* In(::TParamsList* list) {
-  return reinterpret_cast<TParamsList*>(list);
+  return Impl(list);
 }
 
 // ExecutePluginCommand with "COMMAND" and the given text parameters after it.

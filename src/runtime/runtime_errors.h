@@ -4,7 +4,7 @@
 // Thread contract: [any-thread].
 #pragma once
 
-#include "params/errors.h"
+#include "params/exceptions.h"
 
 namespace kvo {
 

@@ -13,6 +13,7 @@
 
 #include "kvo-host/child_process.h"
 #include "kvo-host/mqtt_test_support.h"
+#include "support/scratch_folder.h"
 
 namespace kvo::host {
 namespace {
@@ -27,19 +28,8 @@ const char* const kValueIni = "[Common]\r\nVar1=value\r\nType1=0\r\nVal1=0.5\r\n
 
 class MqttBridge : public ::testing::Test {
  protected:
-  void SetUp() override {
-    static std::atomic<int> counter{0};
-    std::ostringstream name;
-    name << "kvo-host-mqtt-" << getpid() << "-" << counter.fetch_add(1);
-    scratch_ = std::filesystem::temp_directory_path() / name.str();
-    std::filesystem::create_directories(scratch_);
-    ini_ = Write("f.ini", kValueIni);
-  }
-  void TearDown() override {
-    broker_.reset();
-    std::error_code ignored;
-    std::filesystem::remove_all(scratch_, ignored);
-  }
+  void SetUp() override { ini_ = Write("f.ini", kValueIni); }
+  void TearDown() override { broker_.reset(); }
 
   std::string Write(const std::string& name, const std::string& text) const {
     const std::string path = (scratch_ / name).string();
@@ -86,7 +76,8 @@ class MqttBridge : public ::testing::Test {
     return passed;
   }
 
-  std::filesystem::path scratch_;
+  kvo::testing::ScratchFolder folder_;
+  const std::filesystem::path& scratch_ = folder_.Path();
   std::string ini_;
   std::unique_ptr<MosquittoBroker> broker_;
 };

@@ -53,8 +53,9 @@ TkvoPlugin::TkvoPlugin(TParamsList* parameters) : TDataModule(nullptr) {
   }
   // Step 4: the translator.
   FTransl = std::make_unique<TWtransl>(nullptr);
-  // Step 8: the version text of the module's own file.
-  FVersion = ModuleVersionText();
+  // Step 8: the version text of the module's own file, read once: every instance is of the same file.
+  static const std::string module_version = ModuleVersionText();
+  FVersion = module_version;
   // Steps 9-11: the module's own file, its language file and its folder.
   const std::string path = platform::OwnModulePath();
   FLanguage = "EN";

@@ -48,6 +48,12 @@ enum {
   KVO_VT_I8 = 20
 };
 
+/* Failure results of the functions that return a number (each says which it gives). */
+enum {
+  KVO_PARAMS_FAILED = -1,  /* NULL list or name, index out of range, memory short, no text form */
+  KVO_PARAMS_NOT_LIVE = -2 /* kvo_params_index_of: the list's signature is not the live value */
+};
+
 /* The value of a live list's signature; 0 after destruction. */
 #define KVO_PARAMS_SIGNATURE 0x0FDE2E4Bu
 /* The name of the element that closes each row. */

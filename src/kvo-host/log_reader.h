@@ -1,4 +1,4 @@
-// The module's log as kvo-host shows it: the module posts a notification (message 1809) on the channel
+// The module's log as kvo-host shows it: the module posts a notification (KVO_MSG_LOG_CHANGED) on the channel
 // given as "MessagesProcessorHandle" for each new entry. After each call the host asks GetLogEx for the
 // pending text (a call into the module, no system call, so a module that logs nothing costs nearly
 // nothing) and prints each line; the channel is drained when there was text, and now and then besides, so

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "params/boundary.h"
 #include "params/errors.h"
 #include "params/params_list.h"
 
@@ -26,12 +27,8 @@ const kvo::TParamsListElement* ElementAt(const TParamsList* list, int32_t index)
 }
 
 int AddValue(TParamsList* list, const char* name, auto make_value) {
-  if (!list || !name) return -1;
-  try {
-    return Impl(list)->Add(name, make_value()) ? 1 : 0;
-  } catch (...) {
-    return -1;
-  }
+  if (!list || !name) return KVO_PARAMS_FAILED;
+  return kvo::AtBoundary(KVO_PARAMS_FAILED, [&] { return Impl(list)->Add(name, make_value()) ? 1 : 0; });
 }
 
 // The value is made only where it is stored and moved in, so setting a number copies no variant.
@@ -60,11 +57,7 @@ int SetValueAt(TParamsList* list, int32_t index, auto make_value) {
 
 template <typename Make>
 TParamsList* NewList(Make make) {
-  try {
-    return reinterpret_cast<TParamsList*>(make());
-  } catch (...) {
-    return nullptr;
-  }
+  return kvo::AtBoundary(nullptr, [&] { return reinterpret_cast<TParamsList*>(make()); });
 }
 
 }  // namespace
@@ -101,18 +94,12 @@ KVO_HOST_API void kvo_params_clear(TParamsList* list) {
 
 KVO_HOST_API void kvo_params_new_row(TParamsList* list) {
   if (!list) return;
-  try {
-    Impl(list)->NewRow();
-  } catch (...) {
-  }
+  kvo::AtBoundary([&] { Impl(list)->NewRow(); });
 }
 
 KVO_HOST_API void kvo_params_append(TParamsList* list, const TParamsList* source) {
   if (!list) return;
-  try {
-    Impl(list)->AppendList(Impl(source));
-  } catch (...) {
-  }
+  kvo::AtBoundary([&] { Impl(list)->AppendList(Impl(source)); });
 }
 
 KVO_HOST_API int kvo_params_add_empty(TParamsList* list, const char* name) {
@@ -137,7 +124,7 @@ KVO_HOST_API int kvo_params_add_date(TParamsList* list, const char* name, double
   return AddValue(list, name, [=] { return Variant::FromDate(days); });
 }
 KVO_HOST_API int kvo_params_add_text(TParamsList* list, const char* name, const char* text) {
-  if (!text) return -1;
+  if (!text) return KVO_PARAMS_FAILED;
   return AddValue(list, name, [=] { return Variant::FromText(text); });
 }
 
@@ -187,14 +174,14 @@ KVO_HOST_API int kvo_params_set_text_at(TParamsList* list, int32_t index, const 
 }
 
 KVO_HOST_API int32_t kvo_params_index_of(const TParamsList* list, const char* name) {
-  if (!list || !name) return -1;
-  try {
-    return Impl(list)->IndexOfName(name);
-  } catch (const kvo::EAssertionFailed&) {
-    return -2;
-  } catch (...) {
-    return -1;
-  }
+  if (!list || !name) return KVO_PARAMS_FAILED;
+  return kvo::AtBoundary(KVO_PARAMS_FAILED, [&]() -> int32_t {
+    try {
+      return Impl(list)->IndexOfName(name);
+    } catch (const kvo::EAssertionFailed&) {
+      return KVO_PARAMS_NOT_LIVE;  // the signature check
+    }
+  });
 }
 
 KVO_HOST_API const char* kvo_params_name(const TParamsList* list, int32_t index) {
@@ -209,40 +196,34 @@ KVO_HOST_API uint16_t kvo_params_type(const TParamsList* list, int32_t index) {
 
 KVO_HOST_API int32_t kvo_params_text(const TParamsList* list, int32_t index, char* buffer, int32_t size) {
   const kvo::TParamsListElement* element = ElementAt(list, index);
-  if (!element || (size > 0 && !buffer)) return -1;
-  try {
+  if (!element || (size > 0 && !buffer)) return KVO_PARAMS_FAILED;
+  return kvo::AtBoundary(KVO_PARAMS_FAILED, [&]() -> int32_t {
     std::string text = element->Value().ToText();
     if (size > 0) {
       size_t n = text.size() < static_cast<size_t>(size) ? text.size() : static_cast<size_t>(size) - 1;
       std::memcpy(buffer, text.data(), n);
       buffer[n] = '\0';
     }
-    return text.size() > 0x7FFFFFFFu ? -1 : static_cast<int32_t>(text.size());
-  } catch (...) {
-    return -1;
-  }
+    return text.size() > 0x7FFFFFFFu ? KVO_PARAMS_FAILED : static_cast<int32_t>(text.size());
+  });
 }
 
 KVO_HOST_API int kvo_params_int(const TParamsList* list, int32_t index, int32_t* out) {
   const kvo::TParamsListElement* element = ElementAt(list, index);
   if (!element || !out) return 0;
-  try {
+  return kvo::AtBoundary(0, [&] {
     *out = element->Value().ToInt();
     return 1;
-  } catch (...) {
-    return 0;
-  }
+  });
 }
 
 KVO_HOST_API int kvo_params_double(const TParamsList* list, int32_t index, double* out) {
   const kvo::TParamsListElement* element = ElementAt(list, index);
   if (!element || !out) return 0;
-  try {
+  return kvo::AtBoundary(0, [&] {
     *out = element->Value().ToDouble();
     return 1;
-  } catch (...) {
-    return 0;
-  }
+  });
 }
 
 }  // extern "C"

@@ -1,9 +1,11 @@
-// The twelve exported functions: the module's whole interface to the host. No exception leaves them.
+// The twelve exported functions: the module's whole interface to the host. No exception leaves them:
+// each runs through AtBoundary with its failure value.
 #include "kvo/kvo_plugin.h"
 
 #include <cstring>
 #include <string>
 
+#include "params/boundary.h"
 #include "platform/ui.h"
 #include "plugin/host_params.h"
 #include "plugin/plugin_component.h"
@@ -29,15 +31,16 @@ bool NotLive(int32_t handle, ::TParamsList* list) noexcept {
   return handle != 0 && list && Impl(list)->Signature() != kParamsListSignature;
 }
 
-TkvoPlugin* Instance(int32_t handle, ::TParamsList* parameters = nullptr) {
-  TkvoPlugin* instance = nullptr;
-  try {
+TkvoPlugin* Instance(int32_t handle, ::TParamsList* parameters = nullptr) noexcept {
+  return AtBoundary(nullptr, [&] {
+    TkvoPlugin* instance = nullptr;
     GetPluginInstance(handle, Impl(parameters), &instance);
-  } catch (...) {
-    return nullptr;
-  }
-  return instance;
+    return instance;
+  });
 }
+
+// The failure value of GetAppMinVersion.
+constexpr float kNoMinVersion = -1.0f;
 
 // The guard every data export runs before it enters the instance.
 // `rows` is the host's Rows variable (null for GetEvents).
@@ -83,41 +86,50 @@ KVO_MODULE_EXPORT float KVO_CALL GetPluginInterfaceVersion(int32_t) {
 }
 
 KVO_MODULE_EXPORT float KVO_CALL GetAppMinVersion(int32_t Handle) {
-  TkvoPlugin* instance = kvo::Instance(Handle);
-  return instance ? instance->MinVersion : -1.0f;
+  return kvo::AtBoundary(kvo::kNoMinVersion, [&] {
+    TkvoPlugin* instance = kvo::Instance(Handle);
+    return instance ? instance->MinVersion : kvo::kNoMinVersion;
+  });
 }
 
 KVO_MODULE_EXPORT const char* KVO_CALL GetModuleDescription(int32_t Handle) {
-  TkvoPlugin* instance = kvo::Instance(Handle);
-  return instance ? instance->Description.c_str() : nullptr;
+  return kvo::AtBoundary(nullptr, [&]() -> const char* {
+    TkvoPlugin* instance = kvo::Instance(Handle);
+    return instance ? instance->Description.c_str() : nullptr;
+  });
 }
 
 KVO_MODULE_EXPORT int32_t KVO_CALL GetModuleType(int32_t Handle) {
-  TkvoPlugin* instance = kvo::Instance(Handle);
-  return instance ? instance->ModuleType.Mask() : 0;
+  return kvo::AtBoundary(0, [&]() -> int32_t {
+    TkvoPlugin* instance = kvo::Instance(Handle);
+    return instance ? instance->ModuleType.Mask() : 0;
+  });
 }
 
 KVO_MODULE_EXPORT uint8_t KVO_CALL MultiThreadSupport(int32_t Handle) {
-  TkvoPlugin* instance = kvo::Instance(Handle);
-  return instance && instance->IsMultiThreadSupported ? 1 : 0;
+  return kvo::AtBoundary(0, [&]() -> uint8_t {
+    TkvoPlugin* instance = kvo::Instance(Handle);
+    return instance && instance->IsMultiThreadSupported ? 1 : 0;
+  });
 }
 
 KVO_MODULE_EXPORT int32_t KVO_CALL GetLogEx(int32_t Handle, char* Buffer, int32_t BufferSize,
                                             int32_t* Needed) {
   if (!Needed) return 0;
   *Needed = 0;
-  TkvoPlugin* instance = kvo::Instance(Handle);
-  if (!instance) return 0;
-  return instance->Log().Fetch(Buffer, BufferSize, Needed);
+  return kvo::AtBoundary(0, [&] {
+    TkvoPlugin* instance = kvo::Instance(Handle);
+    return instance ? instance->Log().Fetch(Buffer, BufferSize, Needed) : 0;
+  });
 }
 
 KVO_MODULE_EXPORT int32_t KVO_CALL GetCustomCommands(int32_t Handle, char* Buffer, int32_t BufferSize,
                                                      int32_t* Needed) {
   if (!Needed) return 0;
   *Needed = 0;
-  TkvoPlugin* instance = kvo::Instance(Handle);
-  if (!instance) return 0;
-  try {
+  return kvo::AtBoundary(0, [&] {
+    TkvoPlugin* instance = kvo::Instance(Handle);
+    if (!instance) return 0;
     if (!instance->ModuleType.Contains(kvo::mttMenuExt)) {
       instance->ClearLog();
       return 0;
@@ -125,32 +137,28 @@ KVO_MODULE_EXPORT int32_t KVO_CALL GetCustomCommands(int32_t Handle, char* Buffe
     const int32_t copied = kvo::CopyOut(instance->CustomCommands().Text(), Buffer, BufferSize, Needed);
     if (copied > 0) instance->ClearLog();
     return copied;
-  } catch (...) {
-    return 0;
-  }
+  });
 }
 
 KVO_MODULE_EXPORT void KVO_CALL ShowOptionsDialog(int32_t Handle, TParamsList* Parameters) {
   if (kvo::NotLive(Handle, Parameters)) return;
-  try {
+  kvo::AtBoundary([&] {
     TkvoPlugin* instance = kvo::Instance(Handle, Parameters);
-    if (instance) instance->ShowOptionsDialog(kvo::Impl(Parameters));
-  } catch (...) {
-  }
+    // Accepted settings reach the other places of the host configuration that share their storage.
+    if (instance && instance->ShowOptionsDialog(kvo::Impl(Parameters))) kvo::ReloadSettingsOfPeers(*instance);
+  });
 }
 
 KVO_MODULE_EXPORT int32_t KVO_CALL ExecutePluginCommand(int32_t Handle, TParamsList* Parameters) {
-  if (!Parameters) return -1;
-  if (kvo::NotLive(Handle, Parameters)) return -3;
+  if (!Parameters) return KVO_RESULT_REFUSED;
+  if (kvo::NotLive(Handle, Parameters)) return KVO_RESULT_EXCEPTION;
   TkvoPlugin* instance = kvo::Instance(Handle, Parameters);
-  if (!instance) return -1;
-  try {
+  if (!instance) return KVO_RESULT_REFUSED;
+  return kvo::AtBoundary(KVO_RESULT_EXCEPTION, [&]() -> int32_t {
     const kvo::Variant* command = kvo::FindParam(kvo::Impl(Parameters), "COMMAND");
-    if (!command) return -1;
+    if (!command) return KVO_RESULT_REFUSED;
     return instance->ExecuteCommand(command->ToText(), kvo::Impl(Parameters));
-  } catch (...) {
-    return -3;
-  }
+  });
 }
 
 KVO_MODULE_EXPORT int32_t KVO_CALL GetData(int32_t Handle, uint32_t DataSourceID, TParamsList* Parameters,
@@ -164,7 +172,7 @@ KVO_MODULE_EXPORT int32_t KVO_CALL GetData(int32_t Handle, uint32_t DataSourceID
 
 KVO_MODULE_EXPORT int32_t KVO_CALL GetEvents(int32_t Handle, uint32_t, TParamsList* Parameters,
                                              TParamsList** Events) {
-  if (!Events) return -1;
+  if (!Events) return KVO_RESULT_REFUSED;
   auto** events = reinterpret_cast<kvo::TParamsList**>(Events);
   return kvo::DataGuard(Handle, Parameters, nullptr,
                         [&](TkvoPlugin& instance) { return instance.DoGetEvents(events); });

@@ -1,6 +1,6 @@
 // The command dispatcher: what every command does first, and the framework's own commands.
-#include <mutex>
-
+#include "kvo/kvo_plugin.h"
+#include "params/boundary.h"
 #include "plugin/host_params.h"
 #include "plugin/plugin_component.h"
 #include "text/text_utils.h"
@@ -23,34 +23,31 @@ bool SourceId(std::string_view text, int32_t* id) {
 }  // namespace
 
 int32_t TkvoPlugin::ExecuteCommand(const std::string& command, TParamsList* parameters) {
-  int32_t result = -2;
-  try {
+  int32_t result = KVO_RESULT_NOT_HANDLED;
+  const bool language_applied = AtBoundary(false, [&] {
     ApplyLanguageParam(parameters);
-  } catch (...) {
-    return -3;
-  }
+    return true;
+  });
+  if (!language_applied) return KVO_RESULT_EXCEPTION;
   if (const Variant* handle = FindParam(parameters, "MessagesProcessorHandle")) {
-    const int32_t value = handle->ToInt();  // a failed conversion ends the command with -3 at the export
-    std::lock_guard guard(state_lock_);
-    FMessagesProcessorHandle = value;
+    // A failed conversion ends the command with KVO_RESULT_EXCEPTION at the export.
+    FHost.SetMessagesProcessorHandle(handle->ToInt());
   }
 
   if (command == "LOAD" || command == "UNLOAD") {
-    try {
+    result = AtBoundary(KVO_RESULT_EXCEPTION, [&] {
       command == "LOAD" ? DoLoad(parameters) : DoUnload(parameters);
-      result = 0;
-    } catch (...) {
-      result = -3;
-    }
+      return 0;
+    });
   } else if (command == "SET ITEMS") {
     const TParamsListElement* items = parameters ? parameters->FindByName("ITEMS") : nullptr;
-    if (!items || !IsText(items->Value())) return -1;
+    if (!items || !IsText(items->Value())) return KVO_RESULT_REFUSED;
     FParserItems.SetFromText(items->Value().ToText());
     OnSetParserItems(*this);
     result = 0;
   } else if (command == "ITEMS") {
     TParamsListElement* element = parameters ? parameters->FindByName("RESULT") : nullptr;
-    if (!element) return -1;
+    if (!element) return KVO_RESULT_REFUSED;
     OnBeforeGetParserItems(*this);
     element->SetValue(Variant::FromText(FParserItems.BuildText()));
     result = 0;
@@ -66,11 +63,10 @@ int32_t TkvoPlugin::ExecuteCommand(const std::string& command, TParamsList* para
   } else if (command == "SAVE-SETTINGS-NOW" || command == "LOAD-SETTINGS-NOW") {
     result = CommandSettingsNow(command == "LOAD-SETTINGS-NOW", parameters);
   } else {
-    try {
+    result = AtBoundary(KVO_RESULT_EXCEPTION, [&] {
       OnExecuteCustomCommand(*this, command, parameters, result);
-    } catch (...) {
-      result = -3;
-    }
+      return result;
+    });
   }
   return result;
 }
@@ -88,8 +84,7 @@ void TkvoPlugin::SetDataSourcesFromLines(std::string_view text) {
       // A line that cannot be taken is skipped.
     }
   }
-  std::lock_guard guard(state_lock_);
-  FDataSources = std::move(sources);
+  FHost.SetDataSources(std::move(sources));
 }
 
 void TkvoPlugin::SetDataSourcesFromList(std::string_view text) {
@@ -102,8 +97,7 @@ void TkvoPlugin::SetDataSourcesFromList(std::string_view text) {
     if (SourceId(text.substr(start, comma - start), &source.ID)) sources.push_back(std::move(source));
     start = comma + 1;
   }
-  std::lock_guard guard(state_lock_);
-  FDataSources = std::move(sources);
+  FHost.SetDataSources(std::move(sources));
 }
 
 int32_t TkvoPlugin::CommandSetState(TParamsList* parameters) {
@@ -113,36 +107,25 @@ int32_t TkvoPlugin::CommandSetState(TParamsList* parameters) {
     SetDataSourcesFromList(list->ToText());
   }
   const Variant* result_value = FindParam(parameters, "RESULT");
-  if (!result_value) return -1;
+  if (!result_value) return KVO_RESULT_REFUSED;
   const int32_t state = result_value->ToInt();
   const Variant* type_value = FindParam(parameters, "TYPE");
-  if (!type_value) return -1;
-  const int32_t bits = type_value->ToInt();
-  {
-    std::lock_guard guard(state_lock_);
-    for (unsigned n = 0; n < 8; ++n) {
-      if (bits >> n & 1) FStates[n] = state == 1;
-    }
-  }
+  if (!type_value) return KVO_RESULT_REFUSED;
+  FHost.SetStates(static_cast<uint32_t>(type_value->ToInt()), state == 1);
   if (OnStateChanged) OnStateChanged(*this, ModuleTypesFromValue(*type_value, false));
   return 0;
 }
 
 int32_t TkvoPlugin::CommandEvent(TParamsList* parameters) {
-  int32_t result = -1;
   const Variant* type = FindParam(parameters, "EVENT-TYPE");
-  if (!type) return result;
-  try {
+  if (!type) return KVO_RESULT_REFUSED;
+  return AtBoundary(KVO_RESULT_EXCEPTION, [&] {
+    int32_t result = KVO_RESULT_REFUSED;
     const std::string text = type->ToText();
-    if (OnEvent) {
-      OnEvent(*this, text, parameters, result);
-    } else {
-      result = 0;
-    }
-  } catch (...) {
-    result = -3;
-  }
-  return result;
+    if (!OnEvent) return 0;
+    OnEvent(*this, text, parameters, result);
+    return result;
+  });
 }
 
 int32_t TkvoPlugin::CommandSettingsNow(bool load, TParamsList* parameters) {
@@ -150,21 +133,19 @@ int32_t TkvoPlugin::CommandSettingsNow(bool load, TParamsList* parameters) {
   // another thread meanwhile keep the instance's own, so a user's settings never land in this file.
   std::string ini_file;
   ReadIniFileParam(parameters, false, ini_file);
-  try {
+  return AtBoundary(KVO_RESULT_EXCEPTION, [&] {
     if (load) {
       {
-        StoreOverride named(*this, ini_file);
+        SettingsFile::Override named(FSettingsFile, ini_file);
         OnLoadSettingsNow(*this);
       }
       OnSaveSettingsNow(*this);  // what was just loaded goes to the instance's own store
     } else {
-      StoreOverride named(*this, ini_file);
+      SettingsFile::Override named(FSettingsFile, ini_file);
       OnSaveSettingsNow(*this);
     }
-  } catch (...) {
-    return -3;
-  }
-  return 0;
+    return 0;
+  });
 }
 
 }  // namespace kvo

@@ -1,30 +1,25 @@
-// TkvoPlugin: the plug-in module component. One instance per host handle holds what the host told it
-// (module index, registry path, INI file, notification handle, language), the module's self-description
-// (published properties the exports report), the lists it lends the host, its log, and the events through
-// which the framework calls the concrete module. A concrete module derives from it, sets its property
-// values and binds its events in its constructor; the creation event and the first translation run after
-// the whole constructor chain (AfterConstruction), so instances are made with CreatePluginOf<T>.
+// TkvoPlugin: the plug-in module component. One instance per host handle holds the module's
+// self-description (published properties the exports report), the events through which the framework
+// calls the concrete module, and the units that do the rest: what the host told it (HostContext), its
+// settings store (SettingsFile), its log (PluginLog), the data guard (InstanceGate), the lists it lends
+// the host (CallerRows, the event rows), custom commands and item definitions. A concrete module derives
+// from it, sets its property values and binds its events in its constructor; the creation event and the
+// first translation run after the whole constructor chain (AfterConstruction), so instances are made
+// with CreatePluginOf<T>.
 //
 // Thread contract: the host may call into one instance from several threads at once.
 //   - `FLock` (Lock/Unlock) is for module code, which holds it while it changes its components (the
 //     settings form); the framework takes it only to translate them, so a language change on one
 //     thread never walks a form that another thread is loading, rebuilding or destroying.
-//   - The log has its own lock (PluginLog); the item definitions have theirs (ParserItems).
-//   - Host parameters, data sources and states are guarded by `state_lock_`, held only for reads and
-//     writes of those fields, never while an event runs.
-//   - A settings command ("SAVE-SETTINGS-NOW", "LOAD-SETTINGS-NOW") never changes FINIFile: it names
-//     its store through a StoreOverride, in force on its own thread only, so the options dialog, a
-//     first "LOAD" and reloads on other threads keep the instance's own store meanwhile.
-//   - `settings_file_lock_` orders the lasting changes of the INI file ("LOAD", "UNLOAD", the options
-//     dialog). Taken before FLock and state_lock_; no settings command takes it.
-//   - The data guard's state (busy, unloaded, calls in flight) is the instance gate's (InstanceGate); the
-//     load counter changes by atomic increment and decrement.
+//   - Each unit guards its own state (see its header): the host context, the settings store, the log,
+//     the item definitions and the gate. The settings store's change lock is taken before FLock and the
+//     host context's lock; none of the units' locks is held while an event runs.
+//   - The load counter changes by atomic increment and decrement.
 //   - The result and event row lists live from the first "LOAD" to the last "UNLOAD"; the last "UNLOAD"
 //     waits at the gate until the data calls in flight have left before it destroys them. Each calling
 //     thread has its own result rows (CallerRows), so overlapping data calls never share a list.
 #pragma once
 
-#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -34,13 +29,14 @@
 
 #include "params/params_list.h"
 #include "platform/lock.h"
-#include "platform/module.h"
 #include "plugin/caller_rows.h"
 #include "plugin/custom_commands.h"
+#include "plugin/host_context.h"
 #include "plugin/instance_gate.h"
 #include "plugin/module_types.h"
 #include "plugin/parser_items.h"
 #include "plugin/plugin_log.h"
+#include "plugin/settings_file.h"
 #include "runtime/data_module.h"
 #include "runtime/event.h"
 #include "runtime/string_list.h"
@@ -63,13 +59,6 @@ using TOnProcessData =
     Event<void(TkvoPlugin& sender, uint32_t data_source_id, TModuleTypes call_module_type, TParamsList* data,
                TParamsList* device, void*& in_out_binary_buffer, int32_t& result)>;
 using TOnPluginNotifyEvent = Event<void(TkvoPlugin& sender)>;
-
-// A data source the host configured, from "SET-STATE".
-struct TConfigDataSource {
-  int32_t ID = 0;
-  std::string Text1;
-  std::string Text2;
-};
 
 // Makes a complete instance of T (construction, then the creation event and the first translation).
 template <typename T>
@@ -128,31 +117,31 @@ class TkvoPlugin : public TDataModule {
   // --- host identity and parameters ---
   int32_t Handle() const { return FHandle; }
   void SetHandle(int32_t handle) { FHandle = handle; }  // the registry's, right after construction
-  int32_t ModuleIndex() const;
-  std::string RegistryPath() const;
-  std::string INISectionPrefix() const;
+  int32_t ModuleIndex() const { return FHost.ModuleIndex(); }
+  std::string RegistryPath() const { return FHost.RegistryPath(); }
+  std::string INISectionPrefix() const { return FHost.INISectionPrefix(); }
   // The settings store's INI file (empty: the registry): a settings command's own store on the thread
   // running it, else FINIFile.
-  std::string INIFile() const;
-  std::string ApplicationName() const;
-  std::string Language() const;
-  intptr_t MessagesProcessorHandle() const;
-  intptr_t HostModule() const;
+  std::string INIFile() const { return FSettingsFile.Current(); }
+  std::string ApplicationName() const { return FHost.ApplicationName(); }
+  std::string Language() const { return FHost.Language(); }
+  intptr_t MessagesProcessorHandle() const { return FHost.MessagesProcessorHandle(); }
+  intptr_t HostModule() const { return FHost.HostModule(); }
   int32_t LoadCount() const;
   bool TemporaryLoad() const { return FTemporaryLoad; }
   bool Unloaded() const { return FDataGate.Unloaded(); }
   bool InOptionsDialog() const { return FInOptionsDialog.load(std::memory_order_relaxed); }
-  bool State(TModuleType type) const;
-  std::vector<TConfigDataSource> DataSources() const;
+  bool State(TModuleType type) const { return FHost.State(type); }
+  std::vector<TConfigDataSource> DataSources() const { return FHost.DataSources(); }
   const std::string& Version() const { return FVersion; }
   const std::string& ModulePath() const { return FModulePath; }
   const std::string& ModuleFileName() const { return FModuleFileName; }
   TRegistryRoot RegistryRoot() const { return FRegistryRoot; }
   TRegistryRoot SecondRegistryRoot() const { return FSecondRegistryRoot; }
   // The host procedures looked up at "LOAD"; null where the host has none.
-  void* SendData() const { return FSendData; }
-  void* SendString() const { return FSendString; }
-  void* SendByte() const { return FSendByte; }
+  void* SendData() const { return FHost.SendData(); }
+  void* SendString() const { return FHost.SendString(); }
+  void* SendByte() const { return FHost.SendByte(); }
   TWtransl* Transl() const { return FTransl.get(); }
 
   // --- notification and log ---
@@ -193,8 +182,10 @@ class TkvoPlugin : public TDataModule {
   }
   void DoLoad(TParamsList* parameters);
   void DoUnload(TParamsList* parameters);
-  // The ShowOptionsDialog export's work; `parameters` may be null. Nothing escapes.
-  void ShowOptionsDialog(TParamsList* parameters) noexcept;
+  // The ShowOptionsDialog export's work on this instance; `parameters` may be null. True when the dialog
+  // reported success (the log is discarded then): the caller has the instances that share the settings
+  // storage reload them. Nothing escapes.
+  bool ShowOptionsDialog(TParamsList* parameters) noexcept;
 
   // The command dispatcher behind ExecutePluginCommand.
   int32_t ExecuteCommand(const std::string& command, TParamsList* parameters);
@@ -202,22 +193,6 @@ class TkvoPlugin : public TDataModule {
   int32_t DoProcessData(uint32_t data_source_id, TParamsList* parameters, void** data, TParamsList** rows);
   int32_t DoGetData(uint32_t data_source_id, TParamsList* parameters, void** data, TParamsList** rows);
   int32_t DoGetEvents(TParamsList** events);
-
-  // Makes `ini_file` (empty: the registry) this instance's settings store for the calling thread only,
-  // until destroyed; nests. What a settings command's events read and write.
-  class StoreOverride {
-   public:
-    StoreOverride(const TkvoPlugin& plugin, std::string ini_file);
-    ~StoreOverride();
-    StoreOverride(const StoreOverride&) = delete;
-    StoreOverride& operator=(const StoreOverride&) = delete;
-
-   private:
-    friend class TkvoPlugin;
-    const TkvoPlugin& plugin_;
-    std::string ini_file_;
-    const StoreOverride* outer_;
-  };
 
   // The data guard's state, which the data exports pass through.
   InstanceGate& DataGate() { return FDataGate; }
@@ -230,7 +205,6 @@ class TkvoPlugin : public TDataModule {
   int32_t CommandSetState(TParamsList* parameters);
   int32_t CommandSettingsNow(bool load, TParamsList* parameters);
   int32_t CommandEvent(TParamsList* parameters);
-  void LookUpHostProcedures();
   void ReleaseRowLists();
   // Logs a message property unless it is empty. The translation walk rewrites those texts under FLock,
   // so they are read under it too.
@@ -240,33 +214,16 @@ class TkvoPlugin : public TDataModule {
   int32_t FLoadCount = 0;         // atomic increment/decrement only
   int32_t FHandle = 0;            // set once by the registry before the instance is shared
 
-  // Held by every change of FINIFile and by "UNLOAD" while it saves into the file it names.
-  platform::RecursiveLock settings_file_lock_;
+  HostContext FHost;
+  SettingsFile FSettingsFile;
 
-  mutable platform::Lock state_lock_;
-  int32_t FModuleIndex = 0;                            // guarded by state_lock_
-  std::string FRegistryPath;                           // guarded by state_lock_
-  std::string FINISectionPrefix;                       // guarded by state_lock_
-  std::string FINIFile;                                // guarded by state_lock_
-  std::string FApplicationName;                        // guarded by state_lock_
-  std::string FLanguage;                               // guarded by state_lock_
-  intptr_t FMessagesProcessorHandle = 0;               // guarded by state_lock_
-  intptr_t FHostModule = 0;                            // guarded by state_lock_
-  platform::ModuleHandle FHostModuleHandle = nullptr;  // guarded by state_lock_; what FHostModule names
-  std::array<bool, 8> FStates{};                       // guarded by state_lock_
-  std::vector<TConfigDataSource> FDataSources;         // guarded by state_lock_
-  bool FLanguageApplied = false;                       // guarded by state_lock_
-
-  bool FTemporaryLoad = false;  // fixed at construction
-  std::atomic<bool> FInOptionsDialog{false};
-  std::string FVersion;         // fixed at construction
-  std::string FModulePath;      // fixed at construction
-  std::string FModuleFileName;  // fixed at construction
+  bool FTemporaryLoad = false;                // fixed at construction
+  std::atomic<bool> FInOptionsDialog{false};  // set around OnShowOptionsDialog; cleared by "LOAD", "UNLOAD"
+  std::string FVersion;                       // fixed at construction
+  std::string FModulePath;                    // fixed at construction
+  std::string FModuleFileName;                // fixed at construction
   TRegistryRoot FRegistryRoot = rrHKEY_LOCAL_MACHINE;
   TRegistryRoot FSecondRegistryRoot = rrHKEY_CURRENT_USER;
-  void* FSendData = nullptr;    // written by "LOAD" only
-  void* FSendString = nullptr;  // written by "LOAD" only
-  void* FSendByte = nullptr;    // written by "LOAD" only
 
   std::unique_ptr<TWtransl> FTransl;
   PluginLog FLog;

@@ -3,7 +3,7 @@
 // The registry lock is a reader-writer lock built for the data path. A lookup that this thread's cache
 // answers takes it shared: it marks its own per-thread slot and checks that no writer is active, touching
 // no memory that other threads write, so calls on different handles scale across cores. Every other
-// lookup, constructions, the options dialog's reload of the other instances and shutdown take it
+// lookup, constructions, the reload of the other instances after an options dialog and shutdown take it
 // exclusively (the re-entrant mutex, then wait until no thread is inside a shared section), so a slow
 // construction or a reload still holds back the exports of all other threads.
 #include "plugin/plugin_registry.h"
@@ -12,10 +12,12 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <unordered_map>
 #include <vector>
 
+#include "params/boundary.h"
 #include "platform/lock.h"
 #include "plugin/plugin_component.h"
 #include "runtime/application.h"
@@ -192,6 +194,16 @@ void ForEachPluginInstance(const std::function<void(TkvoPlugin&)>& visit) {
   ExclusiveGuard guard(r);
   for (TkvoPlugin* instance : r.instances)
     visit(*instance);
+}
+
+void ReloadSettingsOfPeers(TkvoPlugin& changed) noexcept {
+  AtBoundary([&] {
+    const std::string path = changed.RegistryPath();
+    ForEachPluginInstance([&](TkvoPlugin& other) {
+      if (&other == &changed || !other.OnLoadSettingsNow || other.RegistryPath() != path) return;
+      AtBoundary([&] { other.OnLoadSettingsNow(other); });
+    });
+  });
 }
 
 void ShutdownPluginInstances() {

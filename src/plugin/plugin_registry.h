@@ -26,6 +26,12 @@ PluginClassRef PluginClass();
 // (false, nothing added, the thread's cache unchanged) and the next call tries again.
 bool GetPluginInstance(int32_t handle, TParamsList* parameters, TkvoPlugin** instance);
 
+// After `changed`'s options dialog reported success: every other instance whose registry path is
+// `changed`'s (exact comparison) and that has OnLoadSettingsNow reloads its settings, in creation order,
+// each handler's exception swallowed. Holds the registry lock meanwhile, so the exports of other threads
+// wait for the handlers; a handler may call the exports on its own thread.
+void ReloadSettingsOfPeers(TkvoPlugin& changed) noexcept;
+
 // Calls `visit` for every instance in creation order while holding the registry lock.
 void ForEachPluginInstance(const std::function<void(TkvoPlugin&)>& visit);
 

@@ -104,13 +104,16 @@ TEST_F(OptionsDialog, ParametersWithoutIniFileDirectTheSettingsToTheRegistry) {
   EXPECT_EQ(InstanceOf(handle)->INIFile(), "");
 }
 
-TEST_F(OptionsDialog, TypeThatIsNoNumberEndsTheCallWithoutTheDialog) {
+TEST_F(OptionsDialog, TypeThatIsNoNumberEndsTheCallWithoutTheDialogOrAReload) {
   const int32_t handle = LoadedAt("Software\\Shared");
+  LoadedAt("Software\\Shared");
   TheProbe().Reset();
+  TheProbe().options_dialog = [](TkvoPlugin&, bool& success) { success = true; };
   HostList parameters;
   parameters.Text("TYPE", "filter");
   ShowOptionsDialog(handle, parameters.get());
   EXPECT_EQ(TheProbe().CountOf("OnShowOptionsDialog"), 0);
+  EXPECT_EQ(TheProbe().CountOf("OnLoadSettingsNow"), 0);
   EXPECT_FALSE(InstanceOf(handle)->InOptionsDialog());
 }
 

@@ -1,5 +1,5 @@
-// Where the plug-in module posts its log notifications (message 1809) to kvo-host: on POSIX one end of a
-// socket pair, which receives a 12-byte record per notification; on Windows a message-only window of the
+// Where the plug-in module posts its log notifications (KVO_MSG_LOG_CHANGED) to kvo-host: on POSIX one end of
+// a socket pair, which receives a 12-byte record per notification; on Windows a message-only window of the
 // calling thread.
 //
 // Thread contract: created, drained and destroyed by one thread (on Windows the thread that calls the

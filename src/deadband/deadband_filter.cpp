@@ -22,9 +22,15 @@ bool IsRowMarkerName(std::string_view name) noexcept {
   return name.size() == 9 && Load8(name.data()) == Load8(kNewRowMarker.data()) && name[8] == kNewRowMarker[8];
 }
 
+// The row marker's lookup key, which only an item of that name shares with the marker.
+bool IsRowMarkerKey(std::string_view key) noexcept {
+  constexpr std::string_view kMarkerKey = "$new_row$";
+  return key == kMarkerKey;
+}
+
 }  // namespace
 
-DeadbandFilter::NameKey DeadbandFilter::KeyOf(std::string_view name) noexcept {
+[[gnu::always_inline]] inline DeadbandFilter::NameKey DeadbandFilter::KeyOf(std::string_view name) noexcept {
   // Fixed-size loads only (a short name's bytes are read by two overlapping loads), so that no library
   // copy runs per element. The bytes each key covers make it equal for equal names of the same length.
   NameKey key{0, 0, name.size()};
@@ -44,7 +50,46 @@ DeadbandFilter::NameKey DeadbandFilter::KeyOf(std::string_view name) noexcept {
   return key;
 }
 
-DeadbandFilter::DeadbandFilter(TickSource& ticks) : ticks_(ticks) {}
+size_t DeadbandFilter::SlotOf(const NameKey& key) noexcept {
+  // The head is mixed in before the tail, which for names of 8 to 16 bytes overlaps it (all of it at 8).
+  constexpr uint64_t kMix = 0x9E3779B97F4A7C15u;
+  return static_cast<size_t>((((key.head * kMix) ^ key.tail ^ key.length) * kMix) >> 60) % kTableSize;
+}
+
+// Inline: it runs for every element of a block whose length some item's name has. The probe makes no
+// call, so that the filter's loop keeps its values in registers; names longer than a key finish the search
+// out of line.
+[[gnu::always_inline]] inline int32_t DeadbandFilter::ItemNamed(std::string_view name) const noexcept {
+  const NameKey key = KeyOf(name);
+  for (size_t at = SlotOf(key);; at = (at + 1) % kTableSize) {
+    const TableSlot& slot = table_[at];
+    if (slot.item < 0) return -1;
+    if (slot.key.head == key.head && slot.key.tail == key.tail && slot.key.length == key.length) {
+      return key.length <= 16 ? slot.item : LongItemNamed(name, at);
+    }
+  }
+}
+
+int32_t DeadbandFilter::LongItemNamed(std::string_view name, size_t at) const noexcept {
+  const NameKey key = KeyOf(name);
+  for (;; at = (at + 1) % kTableSize) {
+    const TableSlot& slot = table_[at];
+    if (slot.item < 0) return -1;
+    if (slot.key.head == key.head && slot.key.tail == key.tail && slot.key.length == key.length &&
+        std::memcmp(name.data() + 8, items_[static_cast<size_t>(slot.item)].VarName.data() + 8,
+                    key.length - 16) == 0) {
+      return slot.item;
+    }
+  }
+}
+
+bool DeadbandFilter::HasLength(size_t length) const noexcept {
+  return (lengths_ >> (length % 64) & 1) != 0;
+}
+
+DeadbandFilter::DeadbandFilter(TickSource& ticks) : ticks_(ticks) {
+  ClearItemsLocked();
+}
 
 void DeadbandFilter::ResetItems() {
   std::lock_guard guard(lock_);
@@ -59,8 +104,15 @@ void DeadbandFilter::ResetItemsLocked() {
 
 void DeadbandFilter::ClearItems() {
   std::lock_guard guard(lock_);
+  ClearItemsLocked();
+}
+
+void DeadbandFilter::ClearItemsLocked() {
   items_.clear();
-  keys_.clear();
+  for (TableSlot& slot : table_)
+    slot = TableSlot{{0, 0, 0}, -1};
+  lengths_ = 0;
+  marker_item_ = -1;
   has_time_items_ = false;
   passed_count_ = 0;
 }
@@ -71,7 +123,6 @@ void DeadbandFilter::BuildItems(const DeadbandSettings& settings) {
   const int32_t relationship = settings.RelationshipIndex();
   relationship_ = relationship < 0 ? 0 : static_cast<uint8_t>(relationship);  // a byte, as stored
   items_.reserve(kDeadbandSlotCount);
-  keys_.reserve(kDeadbandSlotCount);
   for (int n = 1; n <= kDeadbandSlotCount; ++n) {
     SlotValues slot;
     if (!settings.Slot(n, &slot)) continue;
@@ -83,8 +134,18 @@ void DeadbandFilter::BuildItems(const DeadbandSettings& settings) {
     const double band = slot.val_is_text ? BandFromText(slot.val_text) : slot.val_number;
     const TDeadBandListItem& item =
         items_.emplace_back(this, static_cast<TDeadBandType>(slot.type_index), name, band, ticks_);
-    keys_.push_back(KeyOf(item.VarName));
     has_time_items_ = has_time_items_ || item.BandType == TDeadBandType::dbTimeLimit;
+    // Only the first item of a name is ever matched; a later one with the same name takes no place.
+    const int32_t index = static_cast<int32_t>(items_.size() - 1);
+    const std::string_view key_text = item.VarName;
+    if (HasLength(key_text.size()) && ItemNamed(key_text) >= 0) continue;
+    lengths_ |= uint64_t{1} << (key_text.size() % 64);
+    const NameKey key = KeyOf(key_text);
+    size_t at = SlotOf(key);
+    while (table_[at].item >= 0)
+      at = (at + 1) % kTableSize;
+    table_[at] = TableSlot{key, index};
+    if (IsRowMarkerKey(key_text)) marker_item_ = index;
   }
 }
 
@@ -92,37 +153,36 @@ int32_t DeadbandFilter::ProcessData(const TParamsList* data, TParamsList* result
   if (result_rows == nullptr) return 0;
   std::lock_guard guard(lock_);
   if (result_rows->Count() != 0) result_rows->Clear();
-  if (data == nullptr) return 0;
+  if (data == nullptr || items_.empty()) return 0;
   // One reading for every time-limit test of the block; without such items nobody would look at it.
   const uint32_t now = has_time_items_ ? ticks_.Now() : 0;
-  const int32_t count = data->Count();
-  const size_t item_count = items_.size();
-  if (item_count == 0 || count == 0) return 0;
+  if (!BlockPasses(*data, now)) return 0;
+  result_rows->AppendList(data);
+  ResetItemsLocked();
+  return 0;
+}
 
+[[gnu::always_inline]] inline bool DeadbandFilter::BlockPasses(const TParamsList& data,
+                                                               uint32_t now) noexcept {
+  const int32_t count = data.Count();
   for (int32_t i = 0; i < count; ++i) {
-    const TParamsListElement* element = data->Element(i);
-    if (IsRowMarkerName(element->Name())) continue;  // rows inside a block are no boundaries for the filter
+    const TParamsListElement* element = data.Element(i);
     // The element's LowerName was lower-cased by the same platform routine as VarName; no trimming.
     const std::string_view name = element->LowerName();
-    const NameKey key = KeyOf(name);
-    for (size_t k = 0; k < item_count; ++k) {
-      const NameKey& candidate = keys_[k];
-      if (candidate.head != key.head || candidate.tail != key.tail || candidate.length != key.length)
-        continue;
-      if (key.length > 16 &&
-          std::memcmp(name.data() + 8, items_[k].VarName.data() + 8, key.length - 16) != 0) {
-        continue;
-      }
-      if (items_[k].Evaluate(element->Value(), now)) ++passed_count_;
-      break;  // only the first item with the name
-    }
-    if ((relationship_ == 0 && passed_count_ == item_count) || (relationship_ == 1 && passed_count_ > 0)) {
-      result_rows->AppendList(data);
-      ResetItemsLocked();
-      break;
+    if (!HasLength(name.size())) continue;
+    const int32_t k = ItemNamed(name);
+    if (k < 0) continue;
+    // Rows inside a block are no boundaries for the filter: a row marker is never a value.
+    if (k == marker_item_ && IsRowMarkerName(element->Name())) continue;
+    if (!items_[static_cast<size_t>(k)].Evaluate(element->Value(), now)) continue;
+    // Only an item that has just left its deadband can make the block pass: at the start of a block it
+    // does not (a block that passes re-arms the items).
+    ++passed_count_;
+    if ((relationship_ == 0 && passed_count_ == items_.size()) || (relationship_ == 1 && passed_count_ > 0)) {
+      return true;
     }
   }
-  return 0;
+  return false;
 }
 
 size_t DeadbandFilter::ItemCount() const {

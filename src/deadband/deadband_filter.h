@@ -63,16 +63,40 @@ class DeadbandFilter {
     uint64_t tail;
     size_t length;
   };
+  // One place of the item table: the key of an item's name and the item's index, -1 when the place is free.
+  struct TableSlot {
+    NameKey key;
+    int32_t item;
+  };
+  // Open addressing over twice the most items there can be, so that a probe ends soon at a free place.
+  static constexpr size_t kTableSize = 16;
+  static_assert(kTableSize >= 2 * kDeadbandSlotCount);
+
   static NameKey KeyOf(std::string_view name) noexcept;
+  static size_t SlotOf(const NameKey& key) noexcept;
+  // The index of the first item named `name` (a lower-cased key), or -1. REQUIRES: lock_ held.
+  int32_t ItemNamed(std::string_view name) const noexcept;
+  int32_t LongItemNamed(std::string_view name, size_t at) const noexcept;
+  // Evaluates the block's elements until one makes it pass (true). REQUIRES: lock_ held, items exist.
+  bool BlockPasses(const TParamsList& data, uint32_t now) noexcept;
+  // False when no item's name has `length` bytes. REQUIRES: lock_ held.
+  bool HasLength(size_t length) const noexcept;
   void ResetItemsLocked();  // REQUIRES: lock_ held
+  void ClearItemsLocked();  // REQUIRES: lock_ held
 
   TickSource& ticks_;
   mutable platform::LightLock lock_;      // the item lock
   std::vector<TDeadBandListItem> items_;  // guarded by lock_
-  std::vector<NameKey> keys_;             // guarded by lock_: keys_[i] is the key of items_[i].VarName
-  bool has_time_items_ = false;           // guarded by lock_: only these need the block's tick reading
-  uint8_t relationship_ = 0;              // guarded by lock_
-  size_t passed_count_ = 0;               // guarded by lock_: items whose Passed is set
+  TableSlot table_[kTableSize];           // guarded by lock_: the first item of each name, by its key
+  // Guarded by lock_: bit n set when an item's name has n bytes modulo 64, so most elements that name no
+  // item are passed over by their length alone.
+  uint64_t lengths_ = 0;
+  // Guarded by lock_: the item whose name is the row marker's key, -1 when none; only for it must a
+  // matching element be told apart from a row marker.
+  int32_t marker_item_ = -1;
+  bool has_time_items_ = false;  // guarded by lock_: only these need the block's tick reading
+  uint8_t relationship_ = 0;     // guarded by lock_
+  size_t passed_count_ = 0;      // guarded by lock_: items whose Passed is set
 };
 
 }  // namespace kvo

@@ -37,15 +37,6 @@ size_t CharacterCount(std::string_view text) noexcept {
 #endif
 }
 
-// Decimal data seldom has an exact binary form (1.2 - 1.1 is 0.09999999999999987), so a change that is
-// the band in decimal may come out a hair below it. Changes are compared with this much of the operands'
-// magnitude as tolerance, far above the rounding of one subtraction and far below any band a user sets.
-constexpr double kRelativeTolerance = 0x1p-44;
-
-double Tolerance(double measure, double last) noexcept {
-  return kRelativeTolerance * std::max(std::fabs(measure), std::fabs(last));
-}
-
 }  // namespace
 
 bool MeasureValue(const Variant& value, double* measure) noexcept {
@@ -126,7 +117,7 @@ void TDeadBandListItem::Reset(TickSource& ticks) {
   }
 }
 
-bool TDeadBandListItem::Evaluate(const Variant& value, uint32_t now) noexcept {
+bool TDeadBandListItem::EvaluateGeneral(const Variant& value, uint32_t now) noexcept {
   const bool reference_kind = BandType == TDeadBandType::dbAbsolute || BandType == TDeadBandType::dbPercent;
   double measure;
   if (reference_kind) {

@@ -6,6 +6,8 @@
 // (DeadbandFilter) reads and changes it only while holding its item lock.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -67,7 +69,31 @@ struct TDeadBandListItem {
   // steps that binary rounding makes a hair smaller still count as the band (time and counts are exact).
   // Elapsed time is taken modulo 2^32, so a wrap of the tick counter (every 49.7 days) does not keep a
   // time-limit item inside its deadband.
-  bool Evaluate(const Variant& value, uint32_t now) noexcept;
+  bool Evaluate(const Variant& value, uint32_t now) noexcept {
+    // The usual cases without a call: a double for an item already out of its deadband, and one that keeps
+    // an absolute item inside it, which changes nothing. The band test is the general one's, negated;
+    // anything else (NaN included) goes the general way.
+    if (value.type() == platform::kVtR8) {
+      const double measure = value.raw().dblVal;
+      if (BandType == TDeadBandType::dbAbsolute && !Passed && !LastValue.IsNull()) {
+        const double last = LastValue.AsNumber();
+        if (std::fabs(measure - last) < Band - Tolerance(measure, last)) return false;
+      } else if (Passed && BandType <= TDeadBandType::dbPercent) {
+        // Out of its deadband already: the item only follows its variable.
+        LastValue = DeadbandValue::Number(measure);
+        return false;
+      }
+    }
+    return EvaluateGeneral(value, now);
+  }
+
+  // Decimal data seldom has an exact binary form (1.2 - 1.1 is 0.09999999999999987), so a change that is
+  // the band in decimal may come out a hair below it. Changes are compared with this much of the
+  // operands' magnitude as tolerance, far above the rounding of one subtraction and far below any band a
+  // user sets.
+  static double Tolerance(double measure, double last) noexcept {
+    return 0x1p-44 * std::max(std::fabs(measure), std::fabs(last));
+  }
 
   const DeadbandFilter* Owner;  // not otherwise used
   bool Passed = false;          // left the deadband since the last reset
@@ -77,6 +103,9 @@ struct TDeadBandListItem {
   // Count limit: occurrences counted since the last reset.
   DeadbandValue LastValue = DeadbandValue::Null();
   TDeadBandType BandType;
+
+ private:
+  bool EvaluateGeneral(const Variant& value, uint32_t now) noexcept;
 };
 
 }  // namespace kvo

@@ -36,11 +36,18 @@ TaPlugin::TaPlugin(TParamsList* parameters) : TkvoPlugin(parameters) {
   OnShowOptionsDialog = [this](TkvoPlugin& s, TModuleTypes t, TParamsList* p, bool& ok) {
     kvoPluginShowOptionsDialog(s, t, p, ok);
   };
-  // Raised once per block: a plain function, not a std::function.
-  OnProcessData = TOnProcessData::Plain(
-      [](void* self, TkvoPlugin& s, uint32_t id, TModuleTypes t, TParamsList* data, TParamsList* device,
-         void*& buffer, int32_t& result) {
-        static_cast<TaPlugin*>(self)->kvoPluginProcessData(s, id, t, data, device, buffer, result);
+  // Raised once per block: a plain function, not a std::function; the filter role's calls go straight
+  // to the filter with the rows the framework looked up.
+  constexpr TOnProcessData::PlainHandler kHandler = [](void* self, TkvoPlugin& s, uint32_t id, TModuleTypes t,
+                                                       TParamsList* data, TParamsList* device, void*& buffer,
+                                                       int32_t& result) {
+    static_cast<TaPlugin*>(self)->kvoPluginProcessData(s, id, t, data, device, buffer, result);
+  };
+  OnProcessData = TOnProcessData::Plain(kHandler, this);
+  SetBlockProc(
+      kHandler,
+      [](void* self, TParamsList* data, TRowsParamsList* rows) {
+        return static_cast<TaPlugin*>(self)->FFilter.ProcessData(data, rows);
       },
       this);
 }

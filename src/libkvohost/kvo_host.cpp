@@ -45,6 +45,20 @@ int SetValue(TParamsList* list, const char* name, int add_if_missing, auto make_
   }
 }
 
+// The rest of kvo_params_set_double: a longer name, a missing one, or a list that is not live (which
+// raises here). Out of line, so that the setter's short-name path saves no registers.
+[[gnu::noinline]] int SetDoubleByName(TParamsList* list, const char* name, double value, int add_if_missing) {
+  try {
+    if (kvo::TParamsListElement* element = Impl(list)->FindLiveByName(name)) {
+      element->Value().SetDouble(value);
+      return 1;
+    }
+    return Impl(list)->SetValueByName(name, Variant::FromDouble(value), add_if_missing != 0) ? 1 : 0;
+  } catch (...) {
+    return -1;
+  }
+}
+
 int SetValueAt(TParamsList* list, int32_t index, auto make_value) {
   if (!list || index < 0 || index >= Impl(list)->Count()) return -1;
   try {
@@ -134,16 +148,14 @@ KVO_HOST_API int kvo_params_set_int(TParamsList* list, const char* name, int32_t
 KVO_HOST_API int kvo_params_set_double(TParamsList* list, const char* name, double value,
                                        int add_if_missing) {
   if (!list || !name) return -1;
-  try {
-    // The common case, a name already there, stores the double in place.
-    if (kvo::TParamsListElement* element = Impl(list)->FindByName(name)) {
-      element->Value().SetDouble(value);
-      return 1;
-    }
-    return Impl(list)->SetValueByName(name, Variant::FromDouble(value), add_if_missing != 0) ? 1 : 0;
-  } catch (...) {
-    return -1;
+  // The common case, a short name already there in a live list, stores the double in place and cannot
+  // raise.
+  kvo::TParamsListElement* element = Impl(list)->FindShortLiveByName(name);
+  if (!element || !kvo::IsPlainKind(element->Value().type())) {
+    return SetDoubleByName(list, name, value, add_if_missing);
   }
+  element->Value().SetDouble(value);
+  return 1;
 }
 KVO_HOST_API int kvo_params_set_text(TParamsList* list, const char* name, const char* text,
                                      int add_if_missing) {

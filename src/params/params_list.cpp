@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "params/errors.h"
+#include "params/name_fold.h"
 #include "platform/guid.h"
 #include "platform/shared_heap.h"
 #include "platform/text_codec.h"
@@ -162,29 +163,9 @@ void TParamsList::FailSignature() {
 
 namespace {
 
-// The lookup key's byte: A-Z folded to lower case, every other byte as it is.
-inline unsigned char FoldAZ(unsigned char c) noexcept {
-  return static_cast<unsigned>(c - 'A') < 26u ? static_cast<unsigned char>(c + 32) : c;
-}
-
-// A-Z folded to lower case in every byte of a word at once: a byte gets bit 5 when its low seven bits lie
-// in 'A'..'Z' and its top bit is clear. No byte's sum carries into the next one.
-template <typename Word>
-inline Word FoldAZWord(Word x) noexcept {
-  constexpr Word kOnes = static_cast<Word>(~Word{0}) / 0xFF;  // 0x01 in every byte
-  const Word low = x & (kOnes * 0x7F);
-  const Word from_a = low + kOnes * (0x80 - 'A');      // top bit set from 'A' on
-  const Word past_z = low + kOnes * (0x80 - 'Z' - 1);  // top bit set past 'Z'
-  const Word upper = (from_a & ~past_z) & ~x & (kOnes * 0x80);
-  return x | (upper >> 2);
-}
-
-template <typename Word>
-inline Word LoadWord(const char* bytes) noexcept {
-  Word word;
-  std::memcpy(&word, bytes, sizeof word);
-  return word;
-}
+using name_fold::FoldAZ;
+using name_fold::FoldAZWord;
+using name_fold::LoadWord;
 
 // Long names, out of line so that the short-name path of a look-up needs few registers.
 [[gnu::noinline]] bool LongKeyEquals(const char* lower, const char* name, size_t size) noexcept {
@@ -231,9 +212,12 @@ int32_t TParamsList::IndexOfName(std::string_view name, int32_t from, int32_t to
 TParamsListElement* TParamsList::FindByName(const char* name) const {
   if (count_ == 0) return nullptr;
   CheckSignature();
-  // Measured once, so that most keys are told apart by their stored length alone and the rest are
-  // compared word by word against the folded name.
-  const size_t size = std::strlen(name);
+  return FindLiveByName(name);
+}
+
+TParamsListElement* TParamsList::FindSized(const char* name, size_t size) const noexcept {
+  // Most keys are told apart by their stored length alone; the rest are compared word by word against
+  // the folded name.
   for (int32_t i = 0; i < count_; ++i) {
     TParamsListElement* element = Element(i);
     const char* key = element->lower_name_.data();

@@ -17,10 +17,12 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <utility>
 
 #include "params/ansi_string.h"
+#include "params/name_fold.h"
 #include "params/variant.h"
 
 namespace kvo {
@@ -123,6 +125,11 @@ class TParamsList : public TList {
   TParamsListElement* FindByName(std::string_view name, int32_t from = 0, int32_t to = -1) const;
   // The same over the whole list, for a zero-terminated name.
   TParamsListElement* FindByName(const char* name) const;
+  // The same, but null (instead of raising) when the list is not live.
+  TParamsListElement* FindLiveByName(const char* name) const noexcept;
+  // The same again, but null also for a name of 8 bytes or more, or one that ends near a page's end: the
+  // part of the look-up that needs no call, for setters that go the long way when it gives null.
+  TParamsListElement* FindShortLiveByName(const char* name) const noexcept;
   // A copy of the found element's value; empty when there is none.
   Variant ValueByName(std::string_view name, int32_t from = 0, int32_t to = -1) const;
 
@@ -157,10 +164,45 @@ class TParamsList : public TList {
     if (signature_ != kParamsListSignature) FailSignature();
   }
   [[noreturn]] static void FailSignature();
+  // The first element whose key is the `size` bytes (< 8) of `word`, folded here.
+  TParamsListElement* FindShort(uint64_t word, int size) const noexcept;
+  TParamsListElement* FindSized(const char* name, size_t size) const noexcept;
 
   uint32_t signature_ = kParamsListSignature;
   AnsiString list_id_;
 };
+
+// Inline, so that a host setting a value by name runs the short-name look-up without a call.
+inline TParamsListElement* TParamsList::FindLiveByName(const char* name) const noexcept {
+  if (count_ == 0 || signature_ != kParamsListSignature) return nullptr;
+  uint64_t word;
+  const int size = name_fold::ShortNameWord(name, &word);
+  if (size < 0) return FindSized(name, std::strlen(name));
+  return FindShort(word, size);
+}
+
+inline TParamsListElement* TParamsList::FindShortLiveByName(const char* name) const noexcept {
+  if (count_ == 0 || signature_ != kParamsListSignature) return nullptr;
+  uint64_t word;
+  const int size = name_fold::ShortNameWord(name, &word);
+  return size < 0 ? nullptr : FindShort(word, size);
+}
+
+inline TParamsListElement* TParamsList::FindShort(uint64_t word, int size) const noexcept {
+  const uint64_t text = name_fold::FoldAZWord(word);
+  for (int32_t i = 0; i < count_; ++i) {
+    TParamsListElement* element = Element(i);
+    const char* key = element->lower_name_.data();
+    if (!key) {
+      if (size == 0) return element;
+      continue;
+    }
+    const uint32_t key_size = element->lower_name_.size();
+    if (key_size == static_cast<uint32_t>(size) && name_fold::ShortKeyWord(key, key_size) == text)
+      return element;
+  }
+  return nullptr;
+}
 
 // A list that carries rows; the module's result lists are of this class.
 class TRowsParamsList : public TParamsList {

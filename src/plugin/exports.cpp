@@ -7,6 +7,7 @@
 
 #include "params/boundary.h"
 #include "platform/ui.h"
+#include "plugin/block_call.h"
 #include "plugin/host_params.h"
 #include "plugin/plugin_component.h"
 #include "plugin/plugin_registry.h"
@@ -32,6 +33,7 @@ bool NotLive(int32_t handle, ::TParamsList* list) noexcept {
 }
 
 TkvoPlugin* Instance(int32_t handle, ::TParamsList* parameters = nullptr) noexcept {
+  if (TkvoPlugin* cached = CachedPluginInstance(handle)) return cached;
   return AtBoundary(nullptr, [&] {
     TkvoPlugin* instance = nullptr;
     GetPluginInstance(handle, Impl(parameters), &instance);
@@ -183,6 +185,9 @@ KVO_MODULE_EXPORT int32_t KVO_CALL ProcessData(int32_t Handle, uint32_t DataSour
   if (!Data || !Rows) return -1;
   auto** rows = reinterpret_cast<kvo::TParamsList**>(Rows);
   return kvo::DataGuard(Handle, Parameters, rows, [&](TkvoPlugin& instance) {
+    // The guard has found the parameters live and emptied *rows.
+    int32_t result;
+    if (instance.TryBlockCall(kvo::Impl(Parameters), Data, rows, &result)) return result;
     return instance.DoProcessData(DataSourceID, kvo::Impl(Parameters), Data, rows);
   });
 }

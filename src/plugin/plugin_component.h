@@ -197,6 +197,23 @@ class TkvoPlugin : public TDataModule {
   // The data guard's state, which the data exports pass through.
   InstanceGate& DataGate() { return FDataGate; }
 
+  // The data event's hot path. A module whose OnProcessData is Plain(handler, context) may name a block
+  // procedure that does the same work given only the block and the result rows the call lends (the calling
+  // thread's), and returns the call's result. While OnProcessData is still that handler, a data call that
+  // is neither a query, an export nor an event, with a live non-empty block, goes to the procedure without
+  // the event's general form; any other call, or a changed OnProcessData, takes the usual path.
+  // REQUIRES: set before the instance is shared (the module's constructor).
+  using TProcessBlockProc = int32_t (*)(void* context, TParamsList* block, TRowsParamsList* rows);
+  // DoProcessData's part for such calls (plugin/block_call.h): true, with the call's result, when it took
+  // the call; false, having changed nothing, when the call takes the usual path. REQUIRES: `parameters` is
+  // a live list and *rows is null.
+  bool TryBlockCall(TParamsList* parameters, void** data, TParamsList** rows, int32_t* result);
+  void SetBlockProc(TOnProcessData::PlainHandler handler, TProcessBlockProc proc, void* context) noexcept {
+    FBlockHandler = handler;
+    FBlockProc = proc;
+    FBlockContext = context;
+  }
+
  private:
   friend struct TkvoPluginProperties;
 
@@ -232,6 +249,9 @@ class TkvoPlugin : public TDataModule {
   InstanceGate FDataGate;
   mutable CallerRows FResultRows;  // one list per calling thread
   std::atomic<TRowsParamsList*> FEventRows{nullptr};
+  TOnProcessData::PlainHandler FBlockHandler = nullptr;  // fixed at construction (SetBlockProc)
+  TProcessBlockProc FBlockProc = nullptr;                // fixed at construction
+  void* FBlockContext = nullptr;                         // fixed at construction
 
  public:
   static const PropInfo kPublished[];

@@ -3,36 +3,14 @@
 #include <mutex>
 
 #include "params/errors.h"
+#include "plugin/block_call.h"
 #include "plugin/host_params.h"
 #include "plugin/plugin_component.h"
 
 namespace kvo {
 namespace {
 
-// "TYPE" among the first few elements, found by comparing each stored key with "type" as one word; the
-// same first match as a lookup, without folding a key.
-const TParamsListElement* FindType(const TParamsList* parameters) {
-  const int32_t count = parameters->Count();
-  if (count > 4) return parameters->FindByName("TYPE");
-  constexpr uint32_t kKey = 't' | 'y' << 8 | 'p' << 16 | uint32_t{'e'} << 24;
-  for (int32_t i = 0; i < count; ++i) {
-    const TParamsListElement* element = parameters->Element(i);
-    const std::string_view key = element->LowerName();
-    uint32_t word;
-    if (key.size() == 4 && (std::memcpy(&word, key.data(), 4), word == kKey)) return element;
-  }
-  return nullptr;
-}
-
-TModuleTypes CallType(const TkvoPlugin& plugin, const TParamsList* parameters) {
-  const TParamsListElement* type = FindType(parameters);
-  if (!type) return TModuleTypes();
-  // A 32-bit integer, as hosts send it, needs no conversion.
-  if (type->Value().type() == platform::kVtI4) {
-    return TModuleTypes::FromMask(static_cast<uint32_t>(type->Value().raw().lVal) & 0xFFu);
-  }
-  return plugin.ModuleTypesFromValue(type->Value(), false);
-}
+using block_call::CallType;
 
 void CheckSignature(const TParamsList* list) {
   if (list->Signature() != kParamsListSignature) {
@@ -46,6 +24,9 @@ int32_t TkvoPlugin::DoProcessData(uint32_t data_source_id, TParamsList* paramete
                                   TParamsList** rows) {
   int32_t result = 0;
   *rows = nullptr;
+  if (parameters->Signature() == kParamsListSignature && TryBlockCall(parameters, data, rows, &result)) {
+    return result;
+  }
   ClearLog();
   void* const original = *data;
   TModuleTypes call_type;

@@ -67,8 +67,7 @@ void PluginLog::Fold() {
   log_ = std::move(folded);
 }
 
-void PluginLog::Clear() noexcept {
-  if (!pending_.load(std::memory_order_acquire)) return;
+void PluginLog::ClearPending() noexcept {
   std::lock_guard guard(lock_);
   log_.clear();
   last_entry_.clear();

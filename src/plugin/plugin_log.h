@@ -22,7 +22,9 @@ class PluginLog {
   // Appends one entry with code `kind` (+128 when `flag`). Never fails outwards.
   void Add(std::string_view title, uint8_t kind, std::string_view message, bool flag) noexcept;
   // Discards the pending text (the repeat counter stays; the next new entry resets it).
-  void Clear() noexcept;
+  void Clear() noexcept {
+    if (pending_.load(std::memory_order_acquire)) ClearPending();
+  }
   // The GetLogEx protocol: *needed receives the pending length; when it is not 0 and fits in
   // `buffer_size`, the bytes are copied (no terminating zero), the log is emptied and the length returned;
   // otherwise 0 and nothing changes. REQUIRES: buffer holds buffer_size bytes when the text fits.
@@ -32,6 +34,7 @@ class PluginLog {
 
  private:
   void Fold();  // REQUIRES: lock_ held
+  void ClearPending() noexcept;
 
   mutable platform::Lock lock_;
   std::string log_;           // guarded by lock_

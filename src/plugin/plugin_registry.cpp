@@ -126,7 +126,7 @@ class ExclusiveGuard {
 // Set once the registry is built, so the data path reaches it without the function-local static's check.
 constinit std::atomic<Registry*> g_registry{nullptr};
 
-Registry& TheRegistry() {
+[[gnu::noinline]] Registry& TheRegistry() {
   static Registry registry;
   return registry;
 }
@@ -154,14 +154,11 @@ PluginClassRef PluginClass() {
   return r.plugin_class;
 }
 
-bool GetPluginInstance(int32_t handle, TParamsList* parameters, TkvoPlugin** instance) {
-  *instance = nullptr;
-  if (handle == 0) return false;
-  Registry& r = BuiltRegistry();
-  if (TkvoPlugin* cached = r.SharedLookup(handle)) {
-    *instance = cached;
-    return true;
-  }
+namespace {
+
+// The lookups that this thread's cache does not answer. Out of line, so that a cache hit sets up no frame.
+[[gnu::noinline]] bool LookUpExclusively(Registry& r, int32_t handle, TParamsList* parameters,
+                                         TkvoPlugin** instance) {
   ExclusiveGuard guard(r);
   const auto known = r.by_handle.find(handle);
   TkvoPlugin* found = known != r.by_handle.end() ? known->second : nullptr;
@@ -187,6 +184,26 @@ bool GetPluginInstance(int32_t handle, TParamsList* parameters, TkvoPlugin** ins
   }
   *instance = found;
   return true;
+}
+
+}  // namespace
+
+bool GetPluginInstance(int32_t handle, TParamsList* parameters, TkvoPlugin** instance) {
+  *instance = nullptr;
+  if (handle == 0) return false;
+  Registry& r = BuiltRegistry();
+  if (TkvoPlugin* cached = r.SharedLookup(handle)) {
+    *instance = cached;
+    return true;
+  }
+  return LookUpExclusively(r, handle, parameters, instance);
+}
+
+TkvoPlugin* CachedPluginInstance(int32_t handle) noexcept {
+  Registry* r = g_registry.load(std::memory_order_acquire);
+  if (!r) return nullptr;
+  // No instance has handle 0, so the cache never answers for it.
+  return r->SharedLookup(handle);
 }
 
 void ForEachPluginInstance(const std::function<void(TkvoPlugin&)>& visit) {

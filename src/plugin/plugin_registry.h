@@ -26,6 +26,10 @@ PluginClassRef PluginClass();
 // (false, nothing added, the thread's cache unchanged) and the next call tries again.
 bool GetPluginInstance(int32_t handle, TParamsList* parameters, TkvoPlugin** instance);
 
+// The instance for `handle` when this thread's cache knows it (taking the registry lock shared, as every
+// lookup does), else null: the data path's first try, which needs no frame. Never makes an instance.
+TkvoPlugin* CachedPluginInstance(int32_t handle) noexcept;
+
 // After `changed`'s options dialog reported success: every other instance whose registry path is
 // `changed`'s (exact comparison) and that has OnLoadSettingsNow reloads its settings, in creation order,
 // each handler's exception swallowed. Holds the registry lock meanwhile, so the exports of other threads

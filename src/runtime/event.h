@@ -39,6 +39,11 @@ class Event<R(Args...)> {
   }
 
   bool Assigned() const noexcept { return plain_ != nullptr || static_cast<bool>(handler_); }
+  // True while the event is Plain(handler, context): lets an installer tell its own plain handler still
+  // holds.
+  bool IsPlain(PlainHandler handler, const void* context) const noexcept {
+    return plain_ == handler && context_ == context;
+  }
   explicit operator bool() const noexcept { return Assigned(); }
   void Clear() noexcept {
     handler_ = nullptr;

@@ -409,6 +409,27 @@ TEST(DeadbandFilter, VariableInTwoSlotsIsEvaluatedOnlyInTheFirst) {
   }
 }
 
+// Eight items at once, with names alike in length or in their first and last bytes: each element moves
+// its own item only, and a name that is none of them (of a length an item has) moves nothing.
+TEST(DeadbandFilter, EveryItemOfAFullSetIsFoundByItsOwnName) {
+  const std::string names[] = {"column_0", "column_2", "column_4",           "pressure",
+                               "flow_out", "abcdef",   std::string(70, 'q'), "temperature_0001_room"};
+  Harness h;
+  MemoryDeadbandSettings settings;
+  for (int n = 0; n < 8; ++n)
+    settings.SetSlot(n + 1, names[n], 3, 100);  // count limits that only count
+  h.Build(settings);
+  for (int n = 0; n < 8; ++n) {
+    EXPECT_FALSE(h.Feed(names[n], Variant::Null()));
+    for (int k = 0; k < 8; ++k)
+      EXPECT_EQ(h.Item(static_cast<size_t>(k)).LastValue, DeadbandValue::Number(k <= n ? 1 : 0)) << n << k;
+  }
+  for (const char* other : {"column_1", "abcdeg", "temperature_0002_room"})
+    EXPECT_FALSE(h.Feed(other, Variant::Null())) << other;
+  for (int k = 0; k < 8; ++k)
+    EXPECT_EQ(h.Item(static_cast<size_t>(k)).LastValue, DeadbandValue::Number(1)) << k;
+}
+
 TEST(DeadbandFilter, RelationshipOtherThanAndOrNeverPasses) {
   Harness h;
   MemoryDeadbandSettings settings;

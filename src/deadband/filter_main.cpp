@@ -5,6 +5,7 @@
 #include <exception>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "deadband/settings_table.h"
 #include "platform/ui.h"
@@ -38,13 +39,15 @@ C* Make(TComponent* owner, TWinControl* parent, std::string_view name, int32_t l
 }
 
 void FillMap(TStrings& map) {
-  map.Add("Left,Left");
-  map.Add("Top,Top");
-  map.Add("Height,Height");
-  map.Add("Width,Width");
-  map.Add("");
-  for (const SettingLine& line : SettingLines())
-    map.Add(PropertyMapLine(line));
+  // The same lines for every form: made once.
+  static const std::vector<std::string> lines = [] {
+    std::vector<std::string> all{"Left,Left", "Top,Top", "Height,Height", "Width,Width", ""};
+    for (const SettingLine& line : SettingLines())
+      all.push_back(PropertyMapLine(line));
+    return all;
+  }();
+  for (const std::string& line : lines)
+    map.Add(line);
 }
 
 }  // namespace

@@ -7,7 +7,13 @@ namespace {
 
 std::string WithSlot(std::string_view stem, const DeadbandSettingRow& row, int n) {
   std::string name(stem);
-  if (row.per_slot) name += std::to_string(n);
+  if (!row.per_slot) return name;
+  // Every form looks its slot controls up by name many times: the common case spares the conversion.
+  if (n >= 1 && n <= 9) {
+    name += static_cast<char>('0' + n);
+  } else {
+    name += std::to_string(n);
+  }
   return name;
 }
 

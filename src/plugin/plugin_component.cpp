@@ -19,6 +19,10 @@
 namespace kvo {
 namespace {
 
+// How many instances have a load count above 0, so that the last "UNLOAD" of the process knows it is the
+// last without visiting every instance.
+std::atomic<int32_t> g_loaded_instances{0};
+
 // Splits a path into its folder (with the trailing separator) and its file name.
 void SplitPath(const std::string& path, std::string& folder, std::string& file) {
   size_t cut = path.find_last_of("/\\");
@@ -48,8 +52,9 @@ TkvoPlugin::TkvoPlugin(TParamsList* parameters) : TDataModule(nullptr) {
   }
   // Step 4: the translator.
   FTransl = std::make_unique<TWtransl>(nullptr);
-  // Step 8: the version text of the module's own file.
-  FVersion = ModuleVersionText();
+  // Step 8: the version text of the module's own file, read once: every instance is of the same file.
+  static const std::string module_version = ModuleVersionText();
+  FVersion = module_version;
   // Steps 9-11: the module's own file, its language file and its folder.
   const std::string path = platform::OwnModulePath();
   std::string language = "EN";
@@ -76,6 +81,7 @@ void TkvoPlugin::AfterConstruction() {
 
 TkvoPlugin::~TkvoPlugin() {
   // No module event runs here: unload and save events belong to "UNLOAD".
+  if (LoadCount() > 0) g_loaded_instances.fetch_sub(1, std::memory_order_acq_rel);
   FParserItems.Clear();
   ReleaseRowLists();
 }
@@ -120,7 +126,9 @@ TModuleTypes TkvoPlugin::ModuleTypesFromValue(const Variant& type_value, bool on
 }
 
 void TkvoPlugin::DoLoad(TParamsList* parameters) {
-  if (platform::AtomicIncrement(&FLoadCount) > 1) return;
+  const int32_t load_count = platform::AtomicIncrement(&FLoadCount);
+  if (load_count > 1) return;
+  if (load_count == 1) g_loaded_instances.fetch_add(1, std::memory_order_acq_rel);
   // A first "LOAD" that fails leaves the instance as it found it (not loaded, the host's parameters as
   // they were), so that the host's retry loads. The host parameters are all read before any is taken.
   HostContext::Saved before = FHost.Save();
@@ -146,6 +154,7 @@ void TkvoPlugin::DoLoad(TParamsList* parameters) {
       FSettingsFile.Store(std::move(ini_file_before));
     }
     platform::AtomicDecrement(&FLoadCount);
+    if (load_count == 1) g_loaded_instances.fetch_sub(1, std::memory_order_acq_rel);
     throw;
   }
 }
@@ -157,6 +166,7 @@ void TkvoPlugin::DoUnload(TParamsList* parameters) {
     return;
   }
   if (count > 0) return;
+  g_loaded_instances.fetch_sub(1, std::memory_order_acq_rel);
   FDataGate.Close();
   FHost.ClearStates();
   {
@@ -180,9 +190,7 @@ void TkvoPlugin::DoUnload(TParamsList* parameters) {
   FHost.ForgetHost();
   // The help viewer's windows and library go with the last loaded instance: the library's detach runs
   // under the loader lock, where closing them could deadlock.
-  bool any_loaded = false;
-  ForEachPluginInstance([&](TkvoPlugin& other) { any_loaded = any_loaded || other.LoadCount() > 0; });
-  if (!any_loaded) platform::SystemHelpViewer().Release();
+  if (g_loaded_instances.load(std::memory_order_acquire) == 0) platform::SystemHelpViewer().Release();
 }
 
 // --- language ---

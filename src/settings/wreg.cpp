@@ -64,18 +64,25 @@ std::string LowerAscii(std::string_view text) {
   return out;
 }
 
-std::vector<std::string_view> Split(std::string_view text, char delimiter) {
-  std::vector<std::string_view> parts;
+// Replaces `parts` with the pieces of `text`; a caller that splits many lines keeps one vector.
+void SplitInto(std::string_view text, char delimiter, std::vector<std::string_view>& parts) {
+  parts.clear();
   size_t start = 0;
   for (;;) {
     const size_t end = text.find(delimiter, start);
     if (end == std::string_view::npos) {
       parts.push_back(text.substr(start));
-      return parts;
+      return;
     }
     parts.push_back(text.substr(start, end - start));
     start = end + 1;
   }
+}
+
+std::vector<std::string_view> Split(std::string_view text, char delimiter) {
+  std::vector<std::string_view> parts;
+  SplitInto(text, delimiter, parts);
+  return parts;
 }
 
 // A value stored as text: a real number is written as people write it in a file they edit, in either
@@ -410,16 +417,21 @@ TWreg::TResolved TWreg::Resolve(std::string_view path) const {
 
 void TWreg::ProcessLines(TStore& store, TWregOperation op) {
   const bool save = op == TWregOperation::Save;
+  // Reused from line to line: a map has dozens of lines.
+  std::vector<std::string_view> fields;
+  std::vector<std::string_view> key_path_parts;
+  std::vector<std::string_view> key_names;
   for (int32_t index = 0; index < FComponents.Count(); ++index) {
     const std::string_view line = text::Trim(FComponents[index]);
     if (line.empty() || line.front() == ';') continue;
-    const std::vector<std::string_view> fields = Split(line, ',');
+    SplitInto(line, ',', fields);
     const std::string_view property_path = text::Trim(fields[0]);
     if (property_path.empty()) continue;
     const std::string_view key_path = fields.size() > 1 ? text::Trim(fields[1]) : std::string_view{};
 
-    std::vector<std::string_view> key_names;
-    for (std::string_view name : Split(key_path, '\\')) {
+    key_names.clear();
+    SplitInto(key_path, '\\', key_path_parts);
+    for (std::string_view name : key_path_parts) {
       if (name.empty() || key_names.size() == kMaxKeyNames) break;
       key_names.push_back(name);
     }

@@ -14,10 +14,6 @@ bool IsBlank(char c) {
   return static_cast<unsigned char>(c) <= 32;
 }
 
-char AsciiLower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 // Positions and lengths past INT32_MAX cannot be reported; they saturate rather than wrap negative.
 int32_t ClampToInt32(size_t value) {
   constexpr auto kMax = static_cast<size_t>(std::numeric_limits<int32_t>::max());
@@ -52,14 +48,6 @@ std::string_view TrimRight(std::string_view text) {
 
 std::string_view Trim(std::string_view text) {
   return TrimLeft(TrimRight(text));
-}
-
-bool SameText(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-  }
-  return true;
 }
 
 Field ExtractField(std::string_view text, std::string_view delimiter, int32_t index, bool trim_field) {

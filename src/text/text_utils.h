@@ -25,7 +25,19 @@ std::string_view TrimLeft(std::string_view text);
 std::string_view TrimRight(std::string_view text);
 
 // True when both texts are equal with A-Z and a-z taken as the same letters; other bytes compare exactly.
-bool SameText(std::string_view a, std::string_view b);
+// Inline: name look-ups of components and properties call it for every entry they pass.
+inline bool SameText(std::string_view a, std::string_view b) noexcept {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const char x = a[i];
+    const char y = b[i];
+    if (x == y) continue;
+    if ((x | 0x20) != (y | 0x20)) return false;
+    const char lower = static_cast<char>(x | 0x20);
+    if (lower < 'a' || lower > 'z') return false;
+  }
+  return true;
+}
 
 // The value of a hexadecimal digit of either case, -1 for any other character.
 constexpr int HexDigitValue(char c) noexcept {
